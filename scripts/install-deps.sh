@@ -1,0 +1,21 @@
+#!/bin/sh
+# Installs the Debian packages the build needs, and nothing when they are all present.
+set -eu
+
+packages="g++ make cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev"
+packages="$packages $*"
+
+missing=""
+for p in $packages; do
+    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+done
+[ -z "$missing" ] && exit 0
+
+echo "Installing:$missing"
+if [ "$(id -u)" -eq 0 ]; then
+    sudo=""
+else
+    sudo="sudo"
+fi
+$sudo apt-get update
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends $missing
