@@ -1,0 +1,39 @@
+// Whole-file reads and the safe rewrite of a user's file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace talvik {
+
+// Text lines are read in pieces of at most this many characters and their newline; a longer
+// line is read as several consecutive pieces.
+inline constexpr size_t kLinePieceLength = 1022;
+
+// One piece of a line: [begin, end) includes the newline that ends it, if any; the piece's
+// text is [begin, text_end), which stops before the newline or at a NUL byte, as a C string
+// would.
+struct LinePiece {
+    size_t begin = 0;
+    size_t end = 0;
+    size_t text_end = 0;
+};
+
+// The piece that starts at `position`; false at the end of `text`.
+bool next_line_piece(std::span<const uint8_t> text, size_t position, LinePiece& piece);
+
+enum class ReadOutcome { ok, cannot_open, read_error };
+
+// Reads the whole file into `bytes` (reusing its capacity). A directory cannot be opened.
+ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
+
+// Replaces the file at `path` with `contents` so that the file is at every moment either the
+// old one or the complete new one: the text goes to a temporary file in the same directory,
+// is flushed to disk and renamed over the target. A symbolic link is followed and its target
+// replaced. Returns false (and leaves the original untouched) on any failure.
+bool replace_file_contents(const std::string& path, const std::string& contents);
+
+}  // namespace talvik
