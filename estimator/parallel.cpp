@@ -1,0 +1,59 @@
+#include "parallel.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <exception>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace talvik {
+
+unsigned default_thread_count() {
+    if (const char* text = std::getenv("TALVIK_THREADS")) {
+        char* end = nullptr;
+        const long value = std::strtol(text, &end, 10);
+        if (end != text && *end == '\0' && value > 0) {
+            return static_cast<unsigned>(std::min(value, 256L));
+        }
+    }
+    return std::max(1u, std::thread::hardware_concurrency());
+}
+
+void parallel_for(size_t count, unsigned threads, const std::function<void(size_t)>& body) {
+    const size_t workers = std::min<size_t>(std::max(1u, threads), count);
+    if (workers <= 1) {
+        for (size_t i = 0; i < count; ++i) {
+            body(i);
+        }
+        return;
+    }
+    std::atomic<size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failure_mutex;
+    auto work = [&] {
+        try {
+            for (size_t i; (i = next.fetch_add(1)) < count;) {
+                body(i);
+            }
+        } catch (...) {
+            std::lock_guard lock(failure_mutex);
+            failure = std::current_exception();
+            next = count;
+        }
+    };
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < workers; ++t) {
+        pool.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : pool) {
+        thread.join();
+    }
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
+}  // namespace talvik

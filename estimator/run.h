@@ -1,0 +1,14 @@
+// One estimator run, from the settings of the command line to the printed results.
+#pragma once
+
+#include "run_settings.h"
+
+namespace talvik {
+
+// Runs every step in order; throws FatalError on any failure.
+void run_estimation(const RunSettings& settings, unsigned threads);
+
+// The whole program: parses the command line, runs, reports. Returns the exit status.
+int talvik_main(int argc, char** argv);
+
+}  // namespace talvik

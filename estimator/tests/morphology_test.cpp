@@ -1,0 +1,250 @@
+#include "morphology.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "literal_oracle.h"
+#include "random_ball.h"
+#include "test_support.h"
+#include "workloads.h"
+
+namespace talvik {
+namespace {
+
+using talvik::testing::random_ball;
+using talvik::testing::random_volume;
+using talvik::workloads::euclidean_ball;
+
+void expect_same(const WordVolume& fast, const BitVolume& literal, const std::string& what) {
+    const BitVolume packed = to_bit_volume(fast);
+    for (int32_t z = 0; z < literal.slice_count; ++z) {
+        ASSERT_EQ(packed.planes[z].bytes, literal.planes[z].bytes) << what << ", plane " << z;
+    }
+}
+
+TEST(BallRows, LinesCoverExactlyTheBall) {
+    std::mt19937 engine(3);
+    for (int trial = 0; trial < 60; ++trial) {
+        const int32_t n = 1 + trial % 9;
+        const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+        const BallRows rows = decompose_ball(ball);
+        std::vector<int> covered(static_cast<size_t>((2 * n - 1) * (2 * n - 1) * (2 * n - 1)), 0);
+        auto at = [&](int32_t dx, int32_t dy, int32_t dz) -> int& {
+            const int32_t side = 2 * n - 1;
+            return covered[static_cast<size_t>(((dz + n - 1) * side + dy + n - 1) * side + dx + n -
+                                               1)];
+        };
+        for (const BallRows::Line& line : rows.lines) {
+            for (int32_t dx : rows.sets[line.set].offsets) {
+                at(dx, line.dy, line.dz) += 1;
+                if (dx != 0) {
+                    at(-dx, line.dy, line.dz) += 1;
+                }
+            }
+        }
+        for (int32_t dz = -(n - 1); dz < n; ++dz) {
+            for (int32_t dy = -(n - 1); dy < n; ++dy) {
+                for (int32_t dx = -(n - 1); dx < n; ++dx) {
+                    ASSERT_EQ(at(dx, dy, dz), ball_contains(ball, dx, dy, dz) ? 1 : 0)
+                        << "trial " << trial << " offset " << dx << "," << dy << "," << dz;
+                }
+            }
+        }
+        // Each set is built from a smaller one it contains.
+        for (const BallRows::DxSet& set : rows.sets) {
+            size_t base = set.base >= 0 ? rows.sets[set.base].offsets.size() : 0;
+            ASSERT_EQ(base + set.added.size(), set.offsets.size());
+        }
+    }
+}
+
+struct Shape {
+    int32_t w, h, s;
+};
+
+TEST(Dilate, MatchesVoxelByVoxelStampingOnRandomVolumes) {
+    std::mt19937 engine(11);
+    const std::vector<Shape> shapes = {{1, 1, 1},    {1, 9, 4},   {7, 1, 3},   {13, 9, 6},
+                                       {64, 3, 3},   {65, 5, 4},  {130, 4, 3}, {23, 21, 22},
+                                       {20, 20, 20}, {31, 17, 12}};
+    const std::vector<double> fractions = {0.0, 0.05, 0.3, 0.7, 0.97, 1.0};
+    int trial = 0;
+    for (const Shape& shape : shapes) {
+        for (double fraction : fractions) {
+            const int32_t n = 1 + static_cast<int32_t>(engine() % 6);
+            const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+            const BitVolume x =
+                trial % 3 == 2
+                    ? testing::random_blobs(shape.w, shape.h, shape.s,
+                                            1 + static_cast<int32_t>(fraction * 20), 5, engine())
+                    : random_volume(shape.w, shape.h, shape.s, fraction, engine());
+            BitVolume literal(shape.w, shape.h, shape.s);
+            oracle::dilate(x, literal, ball);
+            for (unsigned threads : {1u, 2u, 3u}) {
+                WordVolume fast(shape.w, shape.h, shape.s);
+                dilate(to_word_volume(x), fast, ball, threads);
+                expect_same(fast, literal,
+                            "shape " + std::to_string(shape.w) + "x" + std::to_string(shape.h) +
+                                "x" + std::to_string(shape.s) + " fraction " +
+                                std::to_string(fraction) + " n " + std::to_string(n) + " threads " +
+                                std::to_string(threads));
+            }
+            ++trial;
+        }
+    }
+}
+
+TEST(Dilate, LargeBallsAndHolesInTheSet) {
+    std::mt19937 engine(5);
+    for (int trial = 0; trial < 8; ++trial) {
+        const int32_t n = 7 + trial % 3;
+        const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+        // Dense sets with holes: inner voxels must not stamp, their neighbours do.
+        const BitVolume x = trial < 3 ? random_volume(40, 22, 18, 0.9, engine())
+                                      : testing::random_blobs(40, 22, 18, 12, 6, engine());
+        BitVolume literal(40, 22, 18);
+        oracle::dilate(x, literal, ball);
+        WordVolume fast(40, 22, 18);
+        dilate(to_word_volume(x), fast, ball, 2);
+        expect_same(fast, literal, "trial " + std::to_string(trial));
+    }
+}
+
+TEST(Dilate, InnerVoxelsStampNothingEvenWhenTheBallReachesFurther) {
+    // The set is the slab x <= 7. The ball has only its centre column and the columns at
+    // dx = +-3: (9, 7, 7) is 3 voxels from the inner voxel (6, 7, 7) but 2 from the boundary
+    // at x = 7, so stamping only at boundary voxels leaves it clear.
+    BitVolume x(15, 15, 15);
+    for (int32_t z = 0; z < 15; ++z) {
+        for (int32_t y = 0; y < 15; ++y) {
+            for (int32_t x0 = 0; x0 <= 7; ++x0) {
+                x.set(x0, y, z);
+            }
+        }
+    }
+    DiscretizedBall ball;
+    ball.size = 4;
+    ball.lengths = {7, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    WordVolume fast(15, 15, 15);
+    dilate(to_word_volume(x), fast, ball, 1);
+    EXPECT_FALSE(fast.get(9, 7, 7));
+    EXPECT_TRUE(fast.get(10, 7, 7));
+    EXPECT_FALSE(fast.get(8, 7, 7));
+    BitVolume literal(15, 15, 15);
+    oracle::dilate(x, literal, ball);
+    expect_same(fast, literal, "slab");
+}
+
+TEST(VolumeOperations, ComplementSubtractAndCountMatchTheVoxelDefinitions) {
+    std::mt19937 engine(2);
+    for (const Shape& shape :
+         std::vector<Shape>{{11, 11, 11}, {64, 12, 13}, {70, 30, 11}, {5, 5, 5}}) {
+        const BitVolume a = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+        const BitVolume b = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+        WordVolume fa = to_word_volume(a);
+        const WordVolume fb = to_word_volume(b);
+        BitVolume la = a;
+        complement(fa);
+        oracle::complement(la);
+        expect_same(fa, la, "complement");
+        subtract(fa, fb);
+        oracle::subtract(la, b);
+        expect_same(fa, la, "subtract");
+        EXPECT_EQ(count_window(fa, 7), oracle::count_window(la, 7));
+    }
+}
+
+TEST(VolumeOperations, ComplementKeepsTheBitsPastTheRowsEnd) {
+    WordVolume v(70, 2, 1);
+    complement(v);
+    EXPECT_EQ(v.row(0, 0)[1], (uint64_t{1} << 6) - 1);
+    EXPECT_EQ(count_window(v, 0), 0u);  // the window of a 2-row volume is empty
+}
+
+TEST(VolumeOperations, CountWindowLeavesFiveVoxelsOnEverySide) {
+    WordVolume v(30, 21, 12);
+    complement(v);
+    EXPECT_EQ(count_window(v, 0), 20u * 11u * 2u);
+    EXPECT_EQ(count_window(v, 5), 20u * 11u * 2u + 2u);
+    EXPECT_EQ(window_size(v), 20 * 11 * 2);
+    EXPECT_EQ(count_window(WordVolume(10, 40, 40), 0), 0u);
+}
+
+// The volume with every voxel set.
+WordVolume full(int32_t w, int32_t h, int32_t s) {
+    WordVolume v(w, h, s);
+    complement(v);
+    return v;
+}
+
+TEST(EdgeCorrection, TieAtTheWindowCornerIsRemovedAndCountedHalf) {
+    WordVolume reference(30, 30, 30);
+    WordVolume shell(30, 30, 30);
+    // Nearest voxels of the reference at distance 1 on both sides of the window face.
+    shell.set(5, 5, 5);
+    reference.set(4, 5, 5);
+    reference.set(6, 5, 5);
+    shell.set(24, 24, 24);
+    reference.set(25, 24, 24);
+    reference.set(23, 24, 24);
+    // Kept: nearest reference voxel inside the window.
+    shell.set(9, 9, 9);
+    reference.set(9, 9, 10);
+    // Removed: nearest reference voxel outside.
+    shell.set(5, 9, 20);
+    reference.set(4, 9, 20);
+    // Outside every band: never visited.
+    shell.set(15, 15, 15);
+    const uint16_t ties = correct_edges(shell, reference);
+    EXPECT_EQ(ties, 2);
+    EXPECT_FALSE(shell.get(5, 5, 5));
+    EXPECT_FALSE(shell.get(24, 24, 24));
+    EXPECT_TRUE(shell.get(9, 9, 9));
+    EXPECT_FALSE(shell.get(5, 9, 20));
+    EXPECT_TRUE(shell.get(15, 15, 15));
+    EXPECT_EQ(count_window(shell, ties), 3u);
+}
+
+TEST(EdgeCorrection, NoReferenceVoxelInReachRemoves) {
+    WordVolume reference(25, 25, 25);
+    uint16_t ties = 0;
+    EXPECT_EQ(nearest_side(reference, 6, 6, 6, ties), Side::remove);
+    reference.set(11, 11, 11);  // exactly at the far corner of the search cube, inside
+    EXPECT_EQ(nearest_side(reference, 6, 6, 6, ties), Side::keep);
+    EXPECT_EQ(ties, 0);
+}
+
+TEST(EdgeCorrection, SmallVolumesAreVisitedWholeOrNotAtAll) {
+    // Every dimension at most 20: the bands are the whole window.
+    WordVolume shell = full(16, 16, 16);
+    const WordVolume reference(16, 16, 16);
+    EXPECT_EQ(correct_edges(shell, reference), 0);
+    EXPECT_EQ(count_window(shell, 0), 0u);
+    // A dimension of 10 or less: nothing is visited.
+    WordVolume thin = full(10, 30, 30);
+    EXPECT_EQ(correct_edges(thin, WordVolume(10, 30, 30)), 0);
+    EXPECT_EQ(to_bit_volume(thin).planes[7].bytes, to_bit_volume(full(10, 30, 30)).planes[7].bytes);
+}
+
+TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
+    std::mt19937 engine(9);
+    for (const Shape& shape :
+         std::vector<Shape>{{21, 21, 21}, {20, 22, 25}, {33, 12, 40}, {11, 11, 11}}) {
+        for (double fraction : {0.02, 0.2, 0.6}) {
+            const BitVolume shell = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+            const BitVolume reference =
+                random_volume(shape.w, shape.h, shape.s, fraction, engine());
+            BitVolume literal = shell;
+            const uint16_t literal_ties = oracle::correct_edges(literal, reference);
+            WordVolume fast = to_word_volume(shell);
+            const uint16_t ties = correct_edges(fast, to_word_volume(reference));
+            EXPECT_EQ(ties, literal_ties);
+            expect_same(fast, literal, "edge correction");
+            EXPECT_EQ(count_window(fast, ties), oracle::count_window(literal, literal_ties));
+        }
+    }
+}
+
+}  // namespace
+}  // namespace talvik

@@ -1,0 +1,51 @@
+// Helpers of the estimator's tests: scratch directories, files, child processes.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bit_volume.h"
+
+namespace talvik::testing {
+
+// A fresh directory under the system's temporary folder, removed with its contents.
+class ScratchDir {
+  public:
+    ScratchDir();
+    ~ScratchDir();
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+    const std::filesystem::path& path() const { return path_; }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+
+// A volume of independent voxels, each set with probability `fraction`.
+BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64_t seed);
+
+// A union of `count` random balls of radius up to `max_radius`: solid regions with inner
+// voxels, unlike independent noise.
+BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t max_radius,
+                       uint64_t seed);
+
+struct ProcessResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs `program` with `args` (no shell), standard input empty, and collects its output.
+ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
+                          const std::vector<std::string>& extra_environment = {});
+
+// The text with every "HH:MM:SS: " at the start of a line removed.
+std::string strip_timestamps(const std::string& text);
+
+}  // namespace talvik::testing
