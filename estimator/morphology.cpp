@@ -34,10 +34,10 @@ void subtract(WordVolume& a, const WordVolume& b) {
     }
 }
 
-int64_t window_size(const WordVolume& volume) {
-    return static_cast<int64_t>(volume.width() - 2 * kWindowMargin) *
-           static_cast<int64_t>(volume.height() - 2 * kWindowMargin) *
-           static_cast<int64_t>(volume.slices() - 2 * kWindowMargin);
+int64_t window_size(int32_t width, int32_t height, int32_t slices) {
+    return static_cast<int64_t>(width - 2 * kWindowMargin) *
+           static_cast<int64_t>(height - 2 * kWindowMargin) *
+           static_cast<int64_t>(slices - 2 * kWindowMargin);
 }
 
 uint64_t count_window(const WordVolume& volume, uint16_t ties) {

@@ -41,8 +41,8 @@ Side nearest_side(const WordVolume& reference, int32_t x, int32_t y, int32_t z, 
 // Set voxels inside the measuring window, plus half the tie counter (rounded down).
 uint64_t count_window(const WordVolume& volume, uint16_t ties);
 
-// Voxels of the measuring window: (w - 10)(h - 10)(s - 10).
-int64_t window_size(const WordVolume& volume);
+// Voxels of the measuring window: (w - 10)(h - 10)(s - 10), in 64 bits.
+int64_t window_size(int32_t width, int32_t height, int32_t slices);
 
 // The dilation's view of a ball: for every (dy, dz) the set of dx with (dx, dy, dz) in the
 // ball, which is symmetric in dx. Each distinct set is built once per source row, from a

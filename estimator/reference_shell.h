@@ -8,6 +8,7 @@
 #include "balls_file.h"
 #include "diagnostics.h"
 #include "matrix.h"
+#include "morphology_engine.h"
 
 namespace talvik {
 
@@ -29,9 +30,9 @@ uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeome
 // de from the count c of Re - R on the standard grid.
 double de_from_count(uint64_t count);
 
-// Fills in every missing de, writing the verbose lines, and scales each ball's column of M
-// by the powers of its de.
+// Fills in every missing de from the engine's count of Re - R, writing the verbose lines, and
+// scales each ball's column of M by the powers of its de.
 void compute_de(std::vector<DiscretizedBall>& balls, Matrix& m, const VerboseLog& log,
-                unsigned threads);
+                MorphologyEngine& engine);
 
 }  // namespace talvik

@@ -4,17 +4,15 @@
 #include <new>
 
 #include "balls_file.h"
-#include "data_set.h"
 #include "diagnostics.h"
 #include "morphology.h"
-#include "parallel.h"
 #include "reference_shell.h"
 #include "shells.h"
 #include "steiner_fit.h"
 
 namespace talvik {
 
-void run_estimation(const RunSettings& settings, unsigned threads) {
+void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
     const VerboseLog log(settings.verbose);
     BallsFile balls = read_balls_file(*settings.balls_path);
     const size_t epsilon = static_cast<size_t>(settings.epsilon_index);
@@ -23,19 +21,18 @@ void run_estimation(const RunSettings& settings, unsigned threads) {
     }
 
     const std::string& directory = *settings.data_set_directory;
-    const WordVolume x = load_data_set(directory);
+    const VolumeShape shape = engine.load_data_set(directory);
     // A window of no voxels would divide every count by zero or less.
-    fatal_unless(x.width() > 2 * kWindowMargin && x.height() > 2 * kWindowMargin &&
-                     x.slices() > 2 * kWindowMargin,
+    fatal_unless(shape.width > 2 * kWindowMargin && shape.height > 2 * kWindowMargin &&
+                     shape.slices > 2 * kWindowMargin,
                  1,
                  "Data set '%s' is too small: it is %d x %d x %d voxels, and the measuring "
                  "window needs at least 11 along every axis.\n",
-                 directory.c_str(), x.width(), x.height(), x.slices());
-    WordVolume xe = create_work_volume(x);
-    WordVolume xd = create_work_volume(x);
+                 directory.c_str(), shape.width, shape.height, shape.slices);
+    engine.create_work_volumes();
 
     FitMatrices fit = create_fit_matrices(static_cast<uint32_t>(balls.balls.size()));
-    compute_de(balls.balls, fit.m, log, threads);
+    compute_de(balls.balls, fit.m, log, engine);
     if (balls.de_missing) {
         write_balls_file(*settings.balls_path, balls.balls);
         balls.de_missing = false;
@@ -52,7 +49,7 @@ void run_estimation(const RunSettings& settings, unsigned threads) {
     log("============================================================\n");
     log("  v (e - epsilon, d - delta)\n");
     log("============================================================\n");
-    measure_shells(x, xe, xd, balls.balls, epsilon, fit.v, log, threads);
+    measure_shells(engine, shape, balls.balls, epsilon, fit.v, log);
 
     const IntrinsicVolumes volumes = solve(fit, log);
     print_results(stdout, volumes);
@@ -62,7 +59,7 @@ void run_estimation(const RunSettings& settings, unsigned threads) {
     }
 }
 
-int talvik_main(int argc, char** argv) {
+int talvik_main(int argc, char** argv, MorphologyEngine& engine) {
     const std::vector<std::string> args(argv, argv + argc);
     const CommandLine command_line = parse_command_line(args);
     const std::string& program = command_line.settings.program_name;
@@ -72,7 +69,7 @@ int talvik_main(int argc, char** argv) {
         return *command_line.usage_status;
     }
     try {
-        run_estimation(command_line.settings, default_thread_count());
+        run_estimation(command_line.settings, engine);
     } catch (const FatalError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: %s", program.c_str(), error.what());

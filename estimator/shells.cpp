@@ -4,29 +4,28 @@
 
 namespace talvik {
 
-void measure_shells(const WordVolume& x, WordVolume& xe, WordVolume& xd,
+void measure_shells(MorphologyEngine& engine, const VolumeShape& shape,
                     const std::vector<DiscretizedBall>& balls, size_t epsilon_index, Matrix& v,
-                    const VerboseLog& log, unsigned threads) {
+                    const VerboseLog& log) {
     log("generating data set Xe...\n");
-    dilate(x, xe, balls[epsilon_index], threads);
+    engine.dilate_data_set(balls[epsilon_index]);
     log("done\n");
     log("generating data set (Xe)*...\n");
-    complement(xe);
+    engine.complement_dilated();
     log("done\n");
-    const double window = static_cast<double>(window_size(x));
+    const double window = static_cast<double>(window_size(shape.width, shape.height, shape.slices));
     for (size_t i = 0; i < balls.size(); ++i) {
         const unsigned d = static_cast<unsigned>(i + 1);
         log("clearing data set ((Xe)*)d\n");
-        clear_volume(xd);
+        engine.clear_work();
         log("done\n");
         log("generating data set ((Xe)*)d [d = %2u]...\n", d);
-        dilate(xe, xd, balls[i], threads);
+        engine.dilate_complement(balls[i]);
         log("done\n");
         log("generating data set ((Xe)*)d\\(Xe)* [d = %2u]...\n", d);
-        subtract(xd, xe);
+        engine.subtract_complement();
         log("done\n");
-        const uint16_t ties = correct_edges(xd, xe);
-        const uint64_t volume = count_window(xd, ties);
+        const uint64_t volume = engine.corrected_shell_count();
         log("volume of ((Xe)*)d\\(Xe)* [d = %2u]: %lu\n", d, static_cast<unsigned long>(volume));
         v.at(static_cast<uint32_t>(i), 0) = static_cast<double>(volume) / window;
     }

@@ -6,14 +6,14 @@
 #include "balls_file.h"
 #include "diagnostics.h"
 #include "matrix.h"
-#include "word_volume.h"
+#include "morphology_engine.h"
 
 namespace talvik {
 
 // Builds Xe from X with the epsilon ball, turns it into (Xe)*, and for d = 1 .. N stores in
 // V(d - 1, 0) the volume fraction of the shell of ball d inside the measuring window.
-void measure_shells(const WordVolume& x, WordVolume& xe, WordVolume& xd,
+void measure_shells(MorphologyEngine& engine, const VolumeShape& shape,
                     const std::vector<DiscretizedBall>& balls, size_t epsilon_index, Matrix& v,
-                    const VerboseLog& log, unsigned threads);
+                    const VerboseLog& log);
 
 }  // namespace talvik

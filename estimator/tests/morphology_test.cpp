@@ -167,7 +167,8 @@ TEST(VolumeOperations, CountWindowLeavesFiveVoxelsOnEverySide) {
     complement(v);
     EXPECT_EQ(count_window(v, 0), 20u * 11u * 2u);
     EXPECT_EQ(count_window(v, 5), 20u * 11u * 2u + 2u);
-    EXPECT_EQ(window_size(v), 20 * 11 * 2);
+    EXPECT_EQ(window_size(30, 21, 12), 20 * 11 * 2);
+    EXPECT_EQ(window_size(1010, 1010, 3010), int64_t{1000} * 1000 * 3000);
     EXPECT_EQ(count_window(WordVolume(10, 40, 40), 0), 0u);
 }
 

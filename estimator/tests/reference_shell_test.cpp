@@ -19,7 +19,10 @@ using talvik::workloads::euclidean_ball;
 
 TEST(ReferenceShell, ColumnCountEqualsTheLiteralGridOnSmallGrids) {
     std::mt19937 engine(21);
-    const std::vector<ReferenceGeometry> geometries = {{100, 50, 40}, {60, 30, 24}, {64, 31, 20}};
+    // The last two put the sphere against or across the window's edge, where every column is
+    // counted from its bit set.
+    const std::vector<ReferenceGeometry> geometries = {
+        {100, 50, 40}, {60, 30, 24}, {64, 31, 20}, {40, 20, 16}, {48, 24, 21}};
     for (const ReferenceGeometry& g : geometries) {
         std::vector<DiscretizedBall> balls = {euclidean_ball(0),      euclidean_ball(1),
                                               euclidean_ball(3),      euclidean_ball(5),
@@ -56,6 +59,13 @@ TEST(ReferenceShell, ThreadCountDoesNotChangeTheCount) {
     EXPECT_EQ(reference_shell_count(ball, g, 1), reference_shell_count(ball, g, 3));
 }
 
+TEST(ReferenceShell, DigitsOfDeAreFixed) {
+    // The count of the radius-1 ball and its value as stored in balls files; worked out
+    // independently in IEEE doubles with the same operation order.
+    EXPECT_EQ(reference_shell_count(euclidean_ball(1), ReferenceGeometry{}, 2), 2118254u);
+    EXPECT_EQ(format_text("%20.16f", de_from_count(2118254)), "  0.8308861181319003");
+}
+
 TEST(ReferenceShell, DeIsTheRadiusGrowthOfTheEuclideanBall) {
     // c = 4/3 pi ((450 + de)^3 - 450^3) within rounding.
     const uint64_t c = 2545000;
@@ -68,7 +78,8 @@ std::string run_compute_de(std::vector<DiscretizedBall>& balls, Matrix& m) {
     char* buffer = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    compute_de(balls, m, VerboseLog(true, out), 2);
+    WordEngine engine(2);
+    compute_de(balls, m, VerboseLog(true, out), engine);
     std::fclose(out);
     std::string text(buffer, size);
     std::free(buffer);

@@ -122,6 +122,22 @@ TEST_F(TalvikRun, VerboseOutputComesInRunOrder) {
                 ::testing::ContainsRegex("\n[0-9]{2}:[0-9]{2}:[0-9]{2}: generating data set Xe"));
 }
 
+TEST_F(TalvikRun, OutputEqualsTheVoxelByVoxelProgramByteForByte) {
+    // One ball without a value, so the correction value is computed both ways as well.
+    std::vector<DiscretizedBall> balls = read_balls_file(balls_).balls;
+    balls[0].de = 0.0;
+    write_file(balls_, format_balls_file(balls));
+    const std::string literal_balls = scratch_ / "literal_balls.txt";
+    std::filesystem::copy_file(balls_, literal_balls);
+    const auto fast = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
+    const auto literal =
+        run_process(TALVIK_LITERAL_EXECUTABLE, {"/v", "/d", literal_balls, "/b", data_, "/e", "3"});
+    ASSERT_EQ(fast.status, 0) << fast.err;
+    ASSERT_EQ(literal.status, 0) << literal.err;
+    EXPECT_EQ(strip_timestamps(fast.out), strip_timestamps(literal.out));
+    EXPECT_EQ(read_file(balls_), read_file(literal_balls));
+}
+
 TEST_F(TalvikRun, ThreadCountDoesNotChangeAnyDigit) {
     const auto one = talvik({"/v", "/d", balls_, "/b", data_, "/e", "4"}, {"TALVIK_THREADS=1"});
     const auto two = talvik({"/v", "/d", balls_, "/b", data_, "/e", "4"}, {"TALVIK_THREADS=2"});
