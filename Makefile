@@ -4,7 +4,9 @@ BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?=
 
-.PHONY: all deps configure build demo test bench clean
+FUZZ_SECONDS ?= 20
+
+.PHONY: all deps configure build demo test sanitize fuzz hardening bench clean
 
 all: build
 
@@ -22,6 +24,24 @@ demo: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+# The libraries and programs that need no window, and their tests, under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+sanitize: deps
+	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+		-DSTEREOLOGY_SANITIZE=ON -DSTEREOLOGY_DIALOGS=OFF -DSTEREOLOGY_BENCH=OFF
+	cmake --build $(BUILD)-asan -j $(JOBS)
+	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS)
+
+# Every fuzz target for FUZZ_SECONDS on its seed corpus.
+fuzz: deps
+	CC=clang-14 CXX=clang++-14 cmake -S . -B $(BUILD)-fuzz -G Ninja \
+		-DCMAKE_BUILD_TYPE=RelWithDebInfo -DSTEREOLOGY_FUZZ=ON -DSTEREOLOGY_DIALOGS=OFF \
+		-DSTEREOLOGY_TESTS=OFF -DSTEREOLOGY_BENCH=OFF -DSTEREOLOGY_FUZZ_SECONDS=$(FUZZ_SECONDS)
+	cmake --build $(BUILD)-fuzz -j $(JOBS)
+	cd $(BUILD)-fuzz && ctest --output-on-failure -j $(JOBS)
+
+hardening: sanitize fuzz
 
 bench: build
 	./bench/run_benchmarks.sh $(BUILD)

@@ -43,6 +43,8 @@ run_engine() {
     echo "$line" | sed -E 's/stages load=([^ ]*) de=([^ ]*) xe=([^ ]*) shells=([^ ]*) fit=([^ ]*) total=([^ ]*) peak_mb=([^ ]*)/\1 \2 \3 \4 \5 \6 \7/'
 }
 
+strip_stamps() { sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2}: //'; }
+
 printf '%-10s %-9s %-8s | %-44s | %-44s | %s\n' "data set" "balls" "epsilon" \
     "talvik: load de Xe shells fit total(s) peak(MB)" \
     "literal: load de Xe shells fit total(s) peak(MB)" "speed-up, same output"
@@ -54,12 +56,18 @@ row() {
     cp "$balls" "$work/fast_balls.txt"
     cp "$balls" "$work/literal_balls.txt"
     local fast lit="-" ratio="-" same="-"
-    fast=$(run_engine fast "$work/fast.out" /d "$work/fast_balls.txt" /b "$dir" /e "$epsilon")
+    fast=$(run_engine fast "$work/fast.out" /v /d "$work/fast_balls.txt" /b "$dir" /e "$epsilon")
     if [ "$literal" = yes ]; then
-        lit=$(run_engine literal "$work/literal.out" /d "$work/literal_balls.txt" /b "$dir" /e "$epsilon")
+        lit=$(run_engine literal "$work/literal.out" /v /d "$work/literal_balls.txt" /b "$dir" /e "$epsilon")
         ratio=$(awk -v a="$(echo "$fast" | cut -d' ' -f6)" -v b="$(echo "$lit" | cut -d' ' -f6)" \
             'BEGIN { printf "%.0fx", b / a }')
-        cmp -s "$work/fast.out" "$work/literal.out" && same=yes || same=NO
+        # Verbose output, time stamps aside, and the rewritten balls files.
+        if cmp -s <(strip_stamps <"$work/fast.out") <(strip_stamps <"$work/literal.out") &&
+            cmp -s "$work/fast_balls.txt" "$work/literal_balls.txt"; then
+            same=yes
+        else
+            same=NO
+        fi
     fi
     printf '%-10s %-9s %-8s | %-44s | %-44s | %s %s\n' "$label" "$balls_label" "$epsilon" \
         "$fast" "$lit" "$ratio" "$same"

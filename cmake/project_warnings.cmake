@@ -13,3 +13,17 @@ function(stereology_test target)
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 60
     PROPERTIES ENVIRONMENT "STEREOLOGY_BIN=${CMAKE_BINARY_DIR}/bin;QT_QPA_PLATFORM=offscreen")
 endfunction()
+
+# A libFuzzer target, and a CTest test that runs it for STEREOLOGY_FUZZ_SECONDS on its seed
+# corpus (corpus/<name> beside the source). New inputs go to a scratch corpus in the build
+# tree, so the seeds in the repository stay as they are.
+set(STEREOLOGY_FUZZ_SECONDS 20 CACHE STRING "Seconds each fuzz target runs under CTest")
+function(stereology_fuzz_target name)
+  add_executable(fuzz_${name} fuzz_${name}.cpp)
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  stereology_defaults(fuzz_${name})
+  set(work ${CMAKE_BINARY_DIR}/fuzz-corpus/${name})
+  add_test(NAME fuzz_${name}
+    COMMAND sh -c "mkdir -p '${work}' && exec '$<TARGET_FILE:fuzz_${name}>' -max_total_time=${STEREOLOGY_FUZZ_SECONDS} -print_final_stats=1 '${work}' '${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}'")
+endfunction()

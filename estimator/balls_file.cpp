@@ -67,6 +67,10 @@ BallsFile read_balls_file(const std::string& path) {
     std::vector<uint8_t> bytes;
     fatal_unless(read_whole_file(path, bytes) == ReadOutcome::ok, 1,
                  "Error opening file '%s' for reading.\n", path.c_str());
+    return parse_balls_text(bytes);
+}
+
+BallsFile parse_balls_text(std::span<const uint8_t> bytes) {
     BallsFile result;
     double pending_de = 0.0;
     DiscretizedBall ball;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct BallsFile {
 
 // Reads the file; every failure is fatal.
 BallsFile read_balls_file(const std::string& path);
+
+// Reads the text of a balls file; every failure is fatal.
+BallsFile parse_balls_text(std::span<const uint8_t> text);
 
 // The file's written form of the list.
 std::string format_balls_file(const std::vector<DiscretizedBall>& balls);

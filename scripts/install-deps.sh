@@ -3,6 +3,8 @@
 set -eu
 
 packages="g++ make cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev"
+# The fuzz targets are built with clang's libFuzzer.
+packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages $*"
 
 missing=""

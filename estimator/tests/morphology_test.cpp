@@ -247,5 +247,57 @@ TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
     }
 }
 
+// The shell counts of a whole run, word-parallel, for comparison with the reference.
+std::vector<uint64_t> fast_shell_counts(const BitVolume& x, const std::vector<DiscretizedBall>& balls,
+                                        size_t epsilon, unsigned threads) {
+    const WordVolume words = to_word_volume(x);
+    WordVolume xe(x.width, x.height, x.slice_count);
+    dilate(words, xe, balls[epsilon], threads);
+    complement(xe);
+    std::vector<uint64_t> counts;
+    WordVolume xd(x.width, x.height, x.slice_count);
+    for (const DiscretizedBall& ball : balls) {
+        clear_volume(xd);
+        dilate(xe, xd, ball, threads);
+        subtract(xd, xe);
+        const uint16_t ties = correct_edges(xd, xe);
+        counts.push_back(count_window(xd, ties));
+    }
+    return counts;
+}
+
+TEST(ShellCounts, MatchTheReferenceOnRandomVolumesAndBalls) {
+    std::mt19937 engine(17);
+    // Around the sizes where the edge correction changes its bands, and odd widths.
+    const std::vector<Shape> shapes = {{12, 12, 12}, {20, 20, 20}, {21, 21, 21}, {22, 19, 23},
+                                       {11, 30, 14}, {67, 13, 21}, {9, 25, 25}};
+    int trial = 0;
+    for (const Shape& shape : shapes) {
+        for (int kind = 0; kind < 4; ++kind) {
+            BitVolume x(shape.w, shape.h, shape.s);
+            if (kind == 1) {
+                x = testing::random_blobs(shape.w, shape.h, shape.s, 6, 4, engine());
+            } else if (kind == 2) {
+                x = random_volume(shape.w, shape.h, shape.s, 0.2, engine());
+            } else if (kind == 3) {
+                x = random_volume(shape.w, shape.h, shape.s, 1.0, engine());  // full
+            }
+            std::vector<DiscretizedBall> balls;
+            const size_t count = 2 + engine() % 3;
+            for (size_t i = 0; i < count; ++i) {
+                const int32_t n = 1 + static_cast<int32_t>(engine() % 8);
+                balls.push_back(engine() % 2 ? random_ball(n, engine) : euclidean_ball(n - 1));
+            }
+            const size_t epsilon = engine() % count;
+            const std::vector<uint64_t> expected = oracle::shell_counts(x, balls, epsilon);
+            for (unsigned threads : {1u, 2u}) {
+                EXPECT_EQ(fast_shell_counts(x, balls, epsilon, threads), expected)
+                    << "trial " << trial << " kind " << kind << " threads " << threads;
+            }
+            ++trial;
+        }
+    }
+}
+
 }  // namespace
 }  // namespace talvik

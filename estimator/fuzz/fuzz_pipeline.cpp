@@ -1,0 +1,88 @@
+// libFuzzer target: the estimator's morphology, edge correction and fit on a tiny data set
+// and a few small balls made from the input. The word-parallel counts must equal the
+// voxel-by-voxel ones; the fit may refuse, but must not crash.
+//
+// Input: width, height and slice count (1 .. 24 each), then the number of balls (1 .. 4) and
+// the epsilon index, then for each ball its size (1 .. 4), a correction value byte and its
+// column lengths, then the voxels, eight to a byte.
+#include <cstdlib>
+#include <vector>
+
+#include "diagnostics.h"
+#include "literal_oracle.h"
+#include "morphology.h"
+#include "steiner_fit.h"
+
+namespace {
+
+struct Reader {
+    const uint8_t* data;
+    size_t size;
+    size_t at = 0;
+    uint8_t next() { return at < size ? data[at++] : 0; }
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace talvik;
+    Reader in{data, size};
+    const int32_t w = 1 + in.next() % 24;
+    const int32_t h = 1 + in.next() % 24;
+    const int32_t s = 1 + in.next() % 24;
+    const size_t count = 1 + in.next() % 4;
+    const size_t epsilon = in.next() % count;
+    std::vector<DiscretizedBall> balls(count);
+    for (DiscretizedBall& ball : balls) {
+        ball.size = 1 + in.next() % 4;
+        ball.de = 0.25 + in.next() / 16.0;
+        ball.lengths.resize(static_cast<size_t>(ball.size * ball.size));
+        for (int32_t& length : ball.lengths) {
+            length = static_cast<int8_t>(in.next());
+        }
+        ball.lengths[0] = 2 * ball.size - 1;
+    }
+    BitVolume x(w, h, s);
+    for (int32_t z = 0; z < s; ++z) {
+        for (int32_t y = 0; y < h; ++y) {
+            for (int32_t x0 = 0; x0 < w; x0 += 8) {
+                const uint8_t bits = in.next();
+                for (int32_t b = 0; b < 8 && x0 + b < w; ++b) {
+                    if (bits >> b & 1) {
+                        x.set(x0 + b, y, z);
+                    }
+                }
+            }
+        }
+    }
+
+    const std::vector<uint64_t> expected = oracle::shell_counts(x, balls, epsilon);
+    const WordVolume words = to_word_volume(x);
+    WordVolume xe(w, h, s);
+    dilate(words, xe, balls[epsilon], 2);
+    complement(xe);
+    WordVolume xd(w, h, s);
+    FitMatrices fit = create_fit_matrices(static_cast<uint32_t>(count));
+    for (size_t i = 0; i < count; ++i) {
+        clear_volume(xd);
+        dilate(xe, xd, balls[i], 1 + i % 2);
+        subtract(xd, xe);
+        const uint16_t ties = correct_edges(xd, xe);
+        const uint64_t volume = count_window(xd, ties);
+        if (volume != expected[i]) {
+            std::abort();
+        }
+        double power = 1.0;
+        for (uint32_t k = 0; k < 3; ++k) {
+            power = power * balls[i].de;
+            fit.m.at(k, static_cast<uint32_t>(i)) = power * fit.m.at(k, static_cast<uint32_t>(i));
+        }
+        fit.v.at(static_cast<uint32_t>(i), 0) =
+            static_cast<double>(volume) / static_cast<double>(window_size(w, h, s));
+    }
+    try {
+        solve(fit, VerboseLog(false));
+    } catch (const FatalError&) {
+    }
+    return 0;
+}
