@@ -3,6 +3,8 @@
 set -eu
 
 packages="g++ make cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev"
+# Qt's SVG plugins draw the dialogs' window icons.
+packages="$packages libqt6svg6"
 # The fuzz targets are built with clang's libFuzzer.
 packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages $*"

@@ -248,8 +248,9 @@ TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
 }
 
 // The shell counts of a whole run, word-parallel, for comparison with the reference.
-std::vector<uint64_t> fast_shell_counts(const BitVolume& x, const std::vector<DiscretizedBall>& balls,
-                                        size_t epsilon, unsigned threads) {
+std::vector<uint64_t> fast_shell_counts(const BitVolume& x,
+                                        const std::vector<DiscretizedBall>& balls, size_t epsilon,
+                                        unsigned threads) {
     const WordVolume words = to_word_volume(x);
     WordVolume xe(x.width, x.height, x.slice_count);
     dilate(words, xe, balls[epsilon], threads);

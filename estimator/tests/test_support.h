@@ -45,6 +45,11 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& extra_environment = {});
 
+// The same, as the unprivileged user "nobody" when the tests run as root, so that file
+// permissions apply to the program.
+ProcessResult run_process_unprivileged(const std::string& program,
+                                       const std::vector<std::string>& args);
+
 // The text with every "HH:MM:SS: " at the start of a line removed.
 std::string strip_timestamps(const std::string& text);
 
