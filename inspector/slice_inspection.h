@@ -1,0 +1,27 @@
+// The slice inspection behind Ferndel: one slice file in, its size and its number of black
+// pixels out, or the text of the message that tells why it could not be read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "slice_file.h"
+
+namespace ferndel {
+
+struct Inspection {
+    bool ok = false;
+    std::string dimension;     // "%ux%u", width first
+    std::string black_pixels;  // "%u"
+    std::string message;       // when !ok: the whole text of the message box
+};
+
+// Reads the slice at `path` with the estimator's reader, so that Ferndel accepts exactly the
+// slices that talvik accepts. Only regular files are opened: a FIFO or a device would block
+// or never end.
+Inspection inspect_slice(const std::string& path);
+
+// The number of set bits of the plane; the reader leaves every bit past width * height clear.
+uint32_t count_black_pixels(const talvik::SliceBits& bits);
+
+}  // namespace ferndel
