@@ -90,6 +90,7 @@ void boundary_row(const WordVolume& src, int32_t y, int32_t z, uint64_t* out) {
 struct TileBuffers {
     std::vector<uint64_t> boundary;  // source rows of the tile (with its reach above and below)
     std::vector<uint64_t> dilated;   // one block of those rows per dx set
+    std::vector<int32_t> runs;       // runs of rows with boundary voxels
 };
 
 void dilate_tile(const WordVolume& src, WordVolume& dst, const BallRows& ball, int32_t y0,
@@ -103,32 +104,46 @@ void dilate_tile(const WordVolume& src, WordVolume& dst, const BallRows& ball, i
     const int32_t ys1 = std::min(h, y1 + k);
     const size_t rows = static_cast<size_t>(ys1 - ys0);
     const size_t block = rows * wpr;
-    buffers.boundary.assign(block, 0);
-    buffers.dilated.assign(block * ball.sets.size(), 0);
+    buffers.boundary.resize(block);
+    buffers.dilated.resize(block * ball.sets.size());
 
+    std::vector<int32_t>& runs = buffers.runs;
     for (int32_t z = 0; z < s; ++z) {
-        bool any = false;
+        // Runs of source rows that hold boundary voxels, as [begin, end) pairs; the other
+        // rows stamp nothing, and their x-dilated rows are neither built nor read.
+        runs.clear();
         for (int32_t y = ys0; y < ys1; ++y) {
             uint64_t* out = buffers.boundary.data() + static_cast<size_t>(y - ys0) * wpr;
             boundary_row(src, y, z, out);
-            for (size_t i = 0; i < wpr && !any; ++i) {
-                any = out[i] != 0;
+            bool nonzero = false;
+            for (size_t i = 0; i < wpr && !nonzero; ++i) {
+                nonzero = out[i] != 0;
+            }
+            if (!nonzero) {
+                continue;
+            }
+            if (!runs.empty() && runs.back() == y) {
+                runs.back() = y + 1;
+            } else {
+                runs.push_back(y);
+                runs.push_back(y + 1);
             }
         }
-        if (any) {
-            for (size_t set = 0; set < ball.sets.size(); ++set) {
-                const BallRows::DxSet& dx_set = ball.sets[set];
-                uint64_t* out = buffers.dilated.data() + set * block;
-                if (dx_set.base >= 0) {
-                    std::memcpy(out,
-                                buffers.dilated.data() + static_cast<size_t>(dx_set.base) * block,
-                                block * sizeof(uint64_t));
-                } else {
-                    std::memset(out, 0, block * sizeof(uint64_t));
-                }
-                for (size_t r = 0; r < rows; ++r) {
-                    const uint64_t* in = buffers.boundary.data() + r * wpr;
-                    uint64_t* row_out = out + r * wpr;
+        for (size_t run = 0; run < runs.size(); run += 2) {
+            for (int32_t y = runs[run]; y < runs[run + 1]; ++y) {
+                const size_t offset = static_cast<size_t>(y - ys0) * wpr;
+                const uint64_t* in = buffers.boundary.data() + offset;
+                for (size_t set = 0; set < ball.sets.size(); ++set) {
+                    const BallRows::DxSet& dx_set = ball.sets[set];
+                    uint64_t* row_out = buffers.dilated.data() + set * block + offset;
+                    if (dx_set.base >= 0) {
+                        std::memcpy(row_out,
+                                    buffers.dilated.data() +
+                                        static_cast<size_t>(dx_set.base) * block + offset,
+                                    wpr * sizeof(uint64_t));
+                    } else {
+                        std::memset(row_out, 0, wpr * sizeof(uint64_t));
+                    }
                     for (int32_t dx : dx_set.added) {
                         if (dx == 0) {
                             or_words(row_out, in, wpr);
@@ -140,21 +155,24 @@ void dilate_tile(const WordVolume& src, WordVolume& dst, const BallRows& ball, i
                     row_out[wpr - 1] &= last_mask;
                 }
             }
-            for (const BallRows::Line& line : ball.lines) {
-                const int32_t zo = z + line.dz;
-                if (zo < 0 || zo >= s) {
-                    continue;
+        }
+        for (const BallRows::Line& line : ball.lines) {
+            const int32_t zo = z + line.dz;
+            if (zo < 0 || zo >= s) {
+                continue;
+            }
+            // Source rows y whose target row y + dy lies in this tile, run by run.
+            const int32_t from = std::max(ys0, y0 - line.dy);
+            const int32_t to = std::min(ys1, y1 - line.dy);
+            const uint64_t* dilated =
+                buffers.dilated.data() + static_cast<size_t>(line.set) * block;
+            for (size_t run = 0; run < runs.size(); run += 2) {
+                const int32_t a = std::max(from, runs[run]);
+                const int32_t b = std::min(to, runs[run + 1]);
+                if (a < b) {
+                    or_words(dst.row(a + line.dy, zo), dilated + static_cast<size_t>(a - ys0) * wpr,
+                             static_cast<size_t>(b - a) * wpr);
                 }
-                // Source rows y whose target row y + dy lies in this tile.
-                const int32_t from = std::max(ys0, y0 - line.dy);
-                const int32_t to = std::min(ys1, y1 - line.dy);
-                if (from >= to) {
-                    continue;
-                }
-                or_words(dst.row(from + line.dy, zo),
-                         buffers.dilated.data() + static_cast<size_t>(line.set) * block +
-                             static_cast<size_t>(from - ys0) * wpr,
-                         static_cast<size_t>(to - from) * wpr);
             }
         }
         or_words(dst.row(y0, z), src.row(y0, z), static_cast<size_t>(y1 - y0) * wpr);
