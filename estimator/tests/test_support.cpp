@@ -85,6 +85,33 @@ BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t m
     return volume;
 }
 
+namespace {
+
+// Waits for the child and reads the files its output went to.
+ProcessResult collect(pid_t pid, const std::string& out_path, const std::string& err_path) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ProcessResult result;
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.out = read_file(out_path);
+    result.err = read_file(err_path);
+    return result;
+}
+
+// The program and its arguments as the argv of exec.
+std::vector<char*> argument_vector(const std::string& program,
+                                   const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args) {
+        argv.push_back(const_cast<char*>(a.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+}  // namespace
+
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& extra_environment) {
     // Output goes to temporary files, so a chatty child can never block on a full pipe.
@@ -98,12 +125,7 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = argument_vector(program, args);
     std::vector<std::string> env_strings;
     for (char** e = environ; *e; ++e) {
         env_strings.emplace_back(*e);
@@ -121,13 +143,7 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     if (spawned != 0) {
         throw std::runtime_error("cannot start " + program);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ProcessResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
+    return collect(pid, out_path, err_path);
 }
 
 ProcessResult run_process_unprivileged(const std::string& program,
@@ -153,22 +169,11 @@ ProcessResult run_process_unprivileged(const std::string& program,
         const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const std::string& a : args) {
-            argv.push_back(const_cast<char*>(a.c_str()));
-        }
-        argv.push_back(nullptr);
+        std::vector<char*> argv = argument_vector(program, args);
         ::execv(program.c_str(), argv.data());
         std::_Exit(126);
     }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    ProcessResult result;
-    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.out = read_file(out_path);
-    result.err = read_file(err_path);
-    return result;
+    return collect(pid, out_path, err_path);
 }
 
 std::string strip_timestamps(const std::string& text) {
