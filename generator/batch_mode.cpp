@@ -1,0 +1,249 @@
+#include "batch_mode.h"
+
+#include <cstring>
+#include <type_traits>
+
+#include "data_set_writer.h"
+#include "number_text.h"
+#include "random/random.h"
+
+namespace brisolt {
+namespace {
+
+enum class Kind { flag, whole, number, text, seed };
+
+struct OptionSpec {
+    const char* name;
+    Kind kind;
+    bool required;
+};
+
+const OptionSpec kOptions[] = {
+    {"--batch", Kind::flag, false},   {"--x", Kind::whole, true},
+    {"--y", Kind::whole, true},       {"--z", Kind::whole, true},
+    {"--lambda", Kind::number, true}, {"--radius", Kind::whole, true},
+    {"--law", Kind::text, true},      {"--p1", Kind::number, true},
+    {"--p2", Kind::number, true},     {"--count", Kind::whole, true},
+    {"--prefix", Kind::text, true},   {"--out", Kind::text, true},
+    {"--seed", Kind::seed, false},    {"--yes", Kind::flag, false},
+    {"--help", Kind::flag, false},
+};
+
+// Reads `value` into `target` as the option's kind of number; the error names the option.
+template <typename T>
+bool read_into(T& target, const std::string& name, const std::string& value, std::string& error) {
+    T parsed{};
+    bool ok;
+    if constexpr (std::is_floating_point_v<T>) {
+        ok = parse_number(value, parsed);
+    } else {
+        ok = parse_whole(value, parsed);
+    }
+    if (!ok) {
+        error = name + (std::is_floating_point_v<T> ? " needs a number" : " needs a whole number") +
+                ", not '" + value + "'.";
+        return false;
+    }
+    target = parsed;
+    return true;
+}
+
+bool store(const OptionSpec& spec, const std::string& value, BatchOptions& o, std::string& error) {
+    GenerationRequest& r = o.request;
+    ModelParameters& m = r.model;
+    const std::string name = spec.name;
+    switch (spec.kind) {
+        case Kind::whole:
+            return read_into(name == "--x"        ? m.max_x
+                             : name == "--y"      ? m.max_y
+                             : name == "--z"      ? m.max_z
+                             : name == "--radius" ? m.max_radius
+                                                  : r.count,
+                             name, value, error);
+        case Kind::number:
+            return read_into(name == "--lambda" ? m.lambda
+                             : name == "--p1"   ? m.parameter1
+                                                : m.parameter2,
+                             name, value, error);
+        case Kind::text:
+            (name == "--law"      ? m.distribution
+             : name == "--prefix" ? r.prefix
+                                  : r.output_directory) = value;
+            return true;
+        case Kind::seed:
+            if (!read_into(o.seed, name, value, error) || o.seed < 1 || o.seed > 2147483646) {
+                error = "--seed needs a time in whole seconds from 1 to 2147483646, not '" + value +
+                        "'.";
+                return false;
+            }
+            o.seed_given = true;
+            return true;
+        case Kind::flag:
+            break;
+    }
+    return true;
+}
+
+const OptionSpec* find_option(const std::string& name) {
+    for (const OptionSpec& spec : kOptions) {
+        if (name == spec.name) {
+            return &spec;
+        }
+    }
+    return nullptr;
+}
+
+bool is_known_law(const std::string& law) {
+    for (const char* name : kRadiusLaws) {
+        if (law == name) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool confirmed(std::FILE* in) {
+    char answer[64] = {};
+    if (!std::fgets(answer, sizeof answer, in)) {
+        return false;
+    }
+    answer[std::strcspn(answer, "\r\n")] = '\0';
+    return std::strcmp(answer, "y") == 0 || std::strcmp(answer, "Y") == 0 ||
+           std::strcmp(answer, "yes") == 0;
+}
+
+}  // namespace
+
+const char* const kBatchUsage =
+    "Usage: Brisolt --batch --x X --y Y --z Z --lambda L --radius R --law NAME --p1 P1 --p2 P2\n"
+    "               --count C --prefix P --out DIR [--seed T] [--yes]\n"
+    "\n"
+    "Samples C Boolean models of balls in an X x Y x Z box and writes them as data sets\n"
+    "DIR/P000, DIR/P001, ... of slices Pslice000.pbm, Pslice001.pbm, ...\n"
+    "\n"
+    "  --x, --y, --z  the box in voxels, 1 to 1000\n"
+    "  --lambda L     expected ball centres per voxel of the box enlarged by R on every side\n"
+    "  --radius R     the largest radius, 1 to 1000\n"
+    "  --law NAME     Uniform (P1 lower, P2 upper bound), LogNormal (P1 mu, P2 sigma),\n"
+    "                 Exponential (P1 mu); any other name gives every ball the radius R\n"
+    "  --count C      the number of data sets\n"
+    "  --prefix P     starts every directory and slice name; may be empty (\"\")\n"
+    "  --out DIR      an existing directory that receives the data sets\n"
+    "  --seed T       seeds the random numbers with the time T in seconds (default: now);\n"
+    "                 the same seed and values give the same files\n"
+    "  --yes          do not ask for confirmation\n";
+
+bool wants_batch_mode(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--batch") == 0 || std::strcmp(argv[i], "--help") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions& options) {
+    std::vector<const OptionSpec*> seen;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const OptionSpec* spec = find_option(args[i]);
+        if (!spec) {
+            return "unknown option '" + args[i] + "'.";
+        }
+        for (const OptionSpec* s : seen) {
+            if (s == spec) {
+                return args[i] + " is given twice.";
+            }
+        }
+        seen.push_back(spec);
+        if (spec->kind == Kind::flag) {
+            options.yes = options.yes || args[i] == "--yes";
+            options.help = options.help || args[i] == "--help";
+            continue;
+        }
+        if (i + 1 == args.size()) {
+            return args[i] + " needs a value.";
+        }
+        std::string error;
+        if (!store(*spec, args[++i], options, error)) {
+            return error;
+        }
+    }
+    if (options.help) {
+        return {};
+    }
+    for (const OptionSpec& spec : kOptions) {
+        bool given = false;
+        for (const OptionSpec* s : seen) {
+            given = given || s == &spec;
+        }
+        if (spec.required && !given) {
+            return std::string(spec.name) + " is missing.";
+        }
+    }
+    return {};
+}
+
+int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
+              int64_t now) {
+    BatchOptions options;
+    const std::string problem = parse_batch_options(args, options);
+    if (!problem.empty()) {
+        std::fprintf(err, "Brisolt: %s\nRun 'Brisolt --help' for the options.\n", problem.c_str());
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kBatchUsage, out);
+        return 0;
+    }
+    const GenerationRequest& request = options.request;
+    const int64_t seed = options.seed_given ? options.seed : now;
+    seed_from_time(seed);
+    if (!is_known_law(request.model.distribution)) {
+        std::fprintf(err,
+                     "Brisolt: '%s' is none of Uniform, LogNormal and Exponential: every ball "
+                     "gets the radius %u.\n",
+                     request.model.distribution.c_str(), request.model.max_radius);
+    }
+    const RunPlan plan = plan_run(request);
+    if (!plan.ok) {
+        std::fprintf(err, "Brisolt: %s\n", plan.error.c_str());
+        return 1;
+    }
+    std::fprintf(out, "seed: %lld\nmu: %.10g\nN: %d\n", static_cast<long long>(seed), plan.mu,
+                 plan.ball_count);
+    if (!options.yes) {
+        std::fprintf(out, "%s [y/N] ", confirmation_text(plan.ball_count, request.count).c_str());
+        std::fflush(out);
+        if (!confirmed(in)) {
+            std::fprintf(err, "Brisolt: not confirmed; nothing written.\n");
+            return 1;
+        }
+    }
+    std::fflush(out);
+    BallSources sources;
+    GenerationRun run(request, plan.ball_count, sources);
+    int shown_progress = 0;
+    uint32_t shown_written = 0;
+    bool more = true;
+    while (more) {
+        more = run.advance(std::chrono::milliseconds(250));
+        if (run.progress() != shown_progress) {
+            shown_progress = run.progress();
+            std::fprintf(err, "progress: %d%%\n", shown_progress);
+        }
+        for (; shown_written < run.data_sets_written(); ++shown_written) {
+            std::fprintf(err, "written: %s\n",
+                         data_set_directory(request.output_directory, request.prefix, shown_written)
+                             .c_str());
+        }
+    }
+    if (run.failed()) {
+        std::fprintf(err, "Brisolt: %s\n", run.error().c_str());
+        return 1;
+    }
+    std::fprintf(out, "Wrote %u data sets into %s.\n", run.data_sets_written(),
+                 request.output_directory.c_str());
+    return 0;
+}
+
+}  // namespace brisolt

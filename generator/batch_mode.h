@@ -1,0 +1,35 @@
+// Brisolt --batch: the generator's run from the command line, with no window system, for
+// scripts and reproducible data.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "generator_run.h"
+
+namespace brisolt {
+
+struct BatchOptions {
+    GenerationRequest request;
+    bool seed_given = false;
+    int64_t seed = 0;  // calendar time in seconds, as the dialog seeds from the clock
+    bool yes = false;  // skip the confirmation question
+    bool help = false;
+};
+
+// True when an argument is --batch or --help: the program then touches no window system.
+bool wants_batch_mode(int argc, char** argv);
+
+// Reads the arguments after the program name. Returns an empty text, or what is wrong.
+std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions& options);
+
+extern const char* const kBatchUsage;
+
+// The whole batch mode; returns the exit status: 0 done, 1 refused, failed or not confirmed,
+// 2 a bad command line. `now` seeds the stream when --seed is not given.
+int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
+              int64_t now);
+
+}  // namespace brisolt

@@ -1,0 +1,82 @@
+// Boolean models of balls: the parameters, the Poisson number of balls, the sampling of one
+// ball and its digitisation into the packed bit volume.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "bit_volume.h"
+#include "random/pos_gen.h"
+#include "random/random.h"
+
+namespace brisolt {
+
+// The radius laws by name, in the order of the dialog's list; any other name gives every
+// ball the radius R.
+inline constexpr const char* kRadiusLaws[] = {"Uniform", "LogNormal", "Exponential"};
+
+struct ModelParameters {
+    uint32_t max_x = 0;        // X, voxels per slice row
+    uint32_t max_y = 0;        // Y, rows per slice
+    uint32_t max_z = 0;        // Z, slices
+    double lambda = 0.0;       // expected ball centres per voxel of the enlarged box
+    uint32_t max_radius = 0;   // R
+    std::string distribution;  // "Uniform", "LogNormal", "Exponential" or any other text
+    double parameter1 = 0.0;
+    double parameter2 = 0.0;
+};
+
+// The error state of a run: set by the volume allocation and the writer, shown by the run.
+struct RunError {
+    bool flag = false;
+    std::string text;
+
+    void clear() {
+        flag = false;
+        text.clear();
+    }
+    void set(std::string message) {
+        flag = true;
+        text = std::move(message);
+    }
+};
+
+struct Ball {
+    int32_t cx = 0;
+    int32_t cy = 0;
+    int32_t cz = 0;
+    int32_t r = 0;
+};
+
+// The generator objects of the sampling, one of each kind. They all advance the one base
+// stream, so only the order of the draws matters, not which object makes them.
+struct BallSources {
+    Uniform centre;
+    Uniform radius;
+    Normal normal;
+    Exponential exponential;
+};
+
+// mu = ((lambda (X + 2R + 1)) (Y + 2R + 1)) (Z + 2R + 1), evaluated left to right.
+double ball_count_mean(const ModelParameters& parameters);
+
+// N: one draw of Poisson(mu), truncated. mu must not exceed kMaxBallCountMean.
+int32_t draw_ball_count(double mu);
+
+// The centre (three draws of sources.centre, in x, y, z order) over the box enlarged by R,
+// then the radius from the law, redrawn until it lies in 0 .. R. The caller has checked
+// with model_problem() that the law can give such a radius.
+Ball draw_ball(const ModelParameters& parameters, BallSources& sources);
+
+// Releases `volume` and allocates it anew, every voxel clear. On failure sets `error` to
+// "Memory allocation error!" and returns false.
+bool volume_allocate(talvik::BitVolume& volume, uint32_t max_x, uint32_t max_y, uint32_t max_z,
+                     RunError& error);
+
+// Sets every voxel (x, y, z) of the box with (x - cx)^2 + (y - cy)^2 + (z - cz)^2 <= r^2.
+// Each row of the ball is filled as one run of bits, so a ball costs O(r^2) row runs.
+void volume_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r);
+
+void volume_release(talvik::BitVolume& volume);
+
+}  // namespace brisolt
