@@ -76,17 +76,8 @@ BallsFile parse_balls_text(std::span<const uint8_t> bytes) {
     DiscretizedBall ball;
     int32_t rows_read = 0;  // rows of `ball` read so far; 0 between balls
     size_t position = 0;
-    LinePiece piece;
-    while (next_line_piece(bytes, position, piece)) {
-        position = piece.end;
-        std::string_view line(reinterpret_cast<const char*>(bytes.data()) + piece.begin,
-                              piece.text_end - piece.begin);
-        if (!line.empty() && line.back() == '\r' && piece.text_end + 1 == piece.end) {
-            line.remove_suffix(1);
-        }
-        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
-            line.remove_prefix(1);
-        }
+    std::string_view line;
+    while (next_text_line(bytes, position, line)) {
         if (line.empty() || line.front() == '[') {
             if (rows_read > 0) {
                 invalid_format();

@@ -32,6 +32,23 @@ bool next_line_piece(std::span<const uint8_t> text, size_t position, LinePiece& 
     return true;
 }
 
+bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string_view& line) {
+    LinePiece piece;
+    if (!next_line_piece(text, position, piece)) {
+        return false;
+    }
+    position = piece.end;
+    line = std::string_view(reinterpret_cast<const char*>(text.data()) + piece.begin,
+                            piece.text_end - piece.begin);
+    if (!line.empty() && line.back() == '\r' && piece.text_end + 1 == piece.end) {
+        line.remove_suffix(1);
+    }
+    while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) {
+        line.remove_prefix(1);
+    }
+    return true;
+}
+
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
     bytes.clear();
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);

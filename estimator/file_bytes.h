@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace talvik {
@@ -24,6 +25,11 @@ struct LinePiece {
 
 // The piece that starts at `position`; false at the end of `text`.
 bool next_line_piece(std::span<const uint8_t> text, size_t position, LinePiece& piece);
+
+// The next line of a text file as the discretized-balls readers see it: one piece, without its
+// newline, the carriage return before that newline, and its leading blanks and tabs. Advances
+// `position`; false at the end of `text`.
+bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string_view& line);
 
 enum class ReadOutcome { ok, cannot_open, read_error };
 

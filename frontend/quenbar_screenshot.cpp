@@ -1,0 +1,64 @@
+// Renders Quenbar's dialog after a finished run, without a display, and saves it as an image:
+//     quenbar_screenshot OUTPUT.png BALLS_FILE DATA_SET_DIR...
+// The run uses a copy of the balls file, which the estimator may complete, and the talvik
+// beside this program.
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <cstdio>
+
+#include "main_dialog.h"
+
+int main(int argc, char** argv) {
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const QStringList args = QApplication::arguments();
+    if (args.size() < 4) {
+        std::fprintf(stderr, "usage: quenbar_screenshot OUTPUT.png BALLS_FILE DATA_SET_DIR...\n");
+        return 1;
+    }
+    QTemporaryDir scratch;
+    const QString balls = scratch.filePath(QStringLiteral("balls.txt"));
+    if (!scratch.isValid() || !QFile::copy(args[2], balls)) {
+        std::fprintf(stderr, "quenbar_screenshot: cannot copy '%s'\n", qPrintable(args[2]));
+        return 1;
+    }
+    bool failed = false;
+    quenbar::DialogServices services = quenbar::SystemServices();
+    services.show_error = [&failed](QWidget*, const QString&, const QString& text) {
+        std::fprintf(stderr, "quenbar_screenshot: %s\n", qPrintable(text));
+        failed = true;
+    };
+    quenbar::CMainDialog dialog(services);
+    dialog.resize(720, 640);
+    dialog.show();
+    auto* list = dialog.findChild<quenbar::CEditListBox*>(QStringLiteral("dataSetList"));
+    for (qsizetype i = 3; i < args.size(); ++i) {
+        list->AddEntry(args[i].toStdString());
+    }
+    // The balls field last: its change re-evaluates Start.
+    dialog.findChild<QLineEdit*>(QStringLiteral("ballsFileEdit"))->setText(balls);
+    auto* start = dialog.findChild<QPushButton*>(QStringLiteral("startButton"));
+    if (failed || !start->isEnabled()) {
+        std::fprintf(stderr, "quenbar_screenshot: the run cannot start\n");
+        return 1;
+    }
+    QEventLoop loop;
+    QObject::connect(&dialog, &quenbar::CMainDialog::runEnded, &loop, &QEventLoop::quit);
+    start->click();
+    if (dialog.IsRunning()) {
+        loop.exec();
+    }
+    QApplication::processEvents();
+    if (!dialog.grab().save(args[1])) {
+        std::fprintf(stderr, "quenbar_screenshot: cannot write the image '%s'\n",
+                     qPrintable(args[1]));
+        return 1;
+    }
+    return 0;
+}

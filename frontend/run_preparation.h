@@ -1,0 +1,42 @@
+// Turning the front-end's settings into estimator runs: the range of epsilon, the data sets
+// that a list entry stands for, and the estimator's command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quenbar {
+
+// The settings of one estimator run, as the dialog's fields hold them when a data set starts.
+struct EstimatorSettings {
+    std::string balls_path;
+    int epsilon = 0;          // one-based index of the epsilon ball
+    std::string output_path;  // empty: no results file
+    bool verbose = false;
+};
+
+// The number of complete balls that the estimator finds in the discretized-balls file, 0 where
+// it would stop with its format error, and -1 when the file cannot be read.
+int CountBalls(const std::string& path);
+
+// Appends the data sets that one list entry stands for: each of its sub-directories in
+// ascending name order, or the entry itself when it has none. An entry that names no
+// searchable directory adds nothing.
+void CollectDataSets(const std::string& entry, std::vector<std::string>& data_sets);
+
+// Creates the results file empty, or empties it, so that the next run starts it afresh with
+// its header line. False when it cannot be opened for writing.
+bool EmptyResultsFile(const std::string& path);
+
+// The estimator's name, looked up beside the front-end and on PATH.
+inline constexpr const char* kEstimatorName = "talvik";
+
+// The command line as the user reads it, every path in double quotes.
+std::string BuildCommandLine(const EstimatorSettings& settings, const std::string& data_set);
+
+// The same command line as the estimator receives it: one element per argument, the
+// estimator's own name not included.
+std::vector<std::string> BuildArguments(const EstimatorSettings& settings,
+                                        const std::string& data_set);
+
+}  // namespace quenbar

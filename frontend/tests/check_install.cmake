@@ -1,0 +1,31 @@
+# cmake -DBUILD_DIR=... -DPREFIX=... -P check_install.cmake
+# Installs the quenbar component into a scratch prefix: the front-end must land beside the
+# talvik that it starts, with its menu entry and icon.
+include(GNUInstallDirs)
+file(REMOVE_RECURSE ${PREFIX})
+execute_process(
+  COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component quenbar --prefix ${PREFIX}
+  RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "cmake --install --component quenbar failed")
+endif()
+set(bin ${PREFIX}/${CMAKE_INSTALL_BINDIR})
+set(entry ${PREFIX}/${CMAKE_INSTALL_DATADIR}/applications/quenbar.desktop)
+set(icon ${PREFIX}/${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps/quenbar.svg)
+foreach(path ${bin}/Quenbar ${bin}/talvik ${entry} ${icon})
+  if(NOT EXISTS ${path})
+    message(FATAL_ERROR "missing after install: ${path}")
+  endif()
+endforeach()
+file(READ ${entry} text)
+if(NOT text MATCHES "\nExec=Quenbar\n" OR NOT text MATCHES "\nIcon=quenbar\n")
+  message(FATAL_ERROR "quenbar.desktop does not start Quenbar with its icon:\n${text}")
+endif()
+find_program(desktop_validate desktop-file-validate)
+if(desktop_validate)
+  execute_process(COMMAND ${desktop_validate} ${entry} RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "desktop-file-validate refuses quenbar.desktop")
+  endif()
+endif()
+file(REMOVE_RECURSE ${PREFIX})
