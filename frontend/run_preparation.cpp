@@ -46,6 +46,10 @@ int CountBalls(const std::string& path) {
     if (talvik::read_whole_file(path, bytes) != talvik::ReadOutcome::ok) {
         return -1;
     }
+    return CountBallsInText(bytes);
+}
+
+int CountBallsInText(std::span<const uint8_t> bytes) {
     // Lines are cut into the same pieces as the estimator's reader cuts them, so that both
     // agree on every file, long lines and NUL bytes included.
     size_t count = 0;

@@ -2,6 +2,8 @@
 // that a list entry stands for, and the estimator's command line.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -18,6 +20,9 @@ struct EstimatorSettings {
 // The number of complete balls that the estimator finds in the discretized-balls file, 0 where
 // it would stop with its format error, and -1 when the file cannot be read.
 int CountBalls(const std::string& path);
+
+// The same count for the text of a discretized-balls file.
+int CountBallsInText(std::span<const uint8_t> text);
 
 // Appends the data sets that one list entry stands for: each of its sub-directories in
 // ascending name order, or the entry itself when it has none. An entry that names no
