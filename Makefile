@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build demo test sanitize fuzz hardening bench clean
+.PHONY: all deps configure build demo test sanitize fuzz hardening bench accuracy clean
 
 all: build
 
@@ -45,6 +45,10 @@ hardening: sanitize fuzz
 
 bench: build
 	./bench/run_benchmarks.sh $(BUILD)
+	sh bench/brisolt_benchmark.sh $(BUILD)
+
+accuracy: build
+	./bench/accuracy.sh $(BUILD)
 
 clean:
 	rm -rf $(BUILD)

@@ -68,14 +68,12 @@ std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z) {
     return contents;
 }
 
-bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& path,
-                 RunError& error) {
+bool write_data_file(const std::string& path, const std::string& contents, RunError& error) {
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) {
         error.set("Error opening file '" + path + "' for writing!");
         return false;
     }
-    const std::string contents = slice_file_contents(volume, z);
     const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
     // A full disk may show only when the buffer is flushed on closing.
     const bool closed = std::fclose(file) == 0;
@@ -85,6 +83,11 @@ bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& 
         return false;
     }
     return true;
+}
+
+bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& path,
+                 RunError& error) {
+    return write_data_file(path, slice_file_contents(volume, z), error);
 }
 
 bool volume_write(const talvik::BitVolume& volume, const std::string& directory,

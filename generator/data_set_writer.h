@@ -25,9 +25,12 @@ bool create_data_set_directory(const std::string& path);
 // bit first, the padding bits of a row's last byte 0.
 std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z);
 
-// Writes plane z to `path` in one write. On failure sets `error` ("Error opening file '%s'
-// for writing!" or "Error writing file '%s'!", the latter after removing the partial file)
-// and returns false.
+// Writes `contents` to `path` in one write. On failure sets `error` ("Error opening file
+// '%s' for writing!" or "Error writing file '%s'!", the latter after removing the partial
+// file) and returns false.
+bool write_data_file(const std::string& path, const std::string& contents, RunError& error);
+
+// Writes plane z to `path` with write_data_file().
 bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& path,
                  RunError& error);
 

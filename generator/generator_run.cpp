@@ -6,6 +6,7 @@
 #include "data_set_writer.h"
 #include "model_check.h"
 #include "random/exception.h"
+#include "random/random.h"
 
 namespace brisolt {
 namespace {
@@ -51,6 +52,8 @@ GenerationRun::GenerationRun(GenerationRequest request, int32_t ball_count, Ball
     : request_(std::move(request)),
       ball_count_(ball_count),
       sources_(sources),
+      seed_(Random::seed_state()),
+      truth_(model_truth(request_.model)),
       stage_(request_.count == 0 ? Stage::done : Stage::directory) {}
 
 bool GenerationRun::advance(std::chrono::milliseconds budget) {
@@ -69,6 +72,9 @@ bool GenerationRun::advance(std::chrono::milliseconds budget) {
                     break;
                 case Stage::write:
                     step_write();
+                    break;
+                case Stage::model:
+                    step_model();
                     break;
                 case Stage::done:
                     break;
@@ -127,6 +133,22 @@ void GenerationRun::step_write() {
         return;
     }
     if (++slice_ < volume_.slice_count) {
+        return;
+    }
+    stage_ = Stage::model;
+}
+
+// Written after the slices, so that a data set with model.txt is complete.
+void GenerationRun::step_model() {
+    ModelRecord record;
+    record.parameters = request_.model;
+    record.seed = seed_;
+    record.balls = ball_count_;
+    record.mean_count = ball_count_mean(request_.model);
+    record.truth = truth_;
+    record.measured_v3 = volume_fraction(volume_);
+    if (!write_data_file(model_file_path(directory_), model_file_text(record), run_error_)) {
+        fail(run_error_.text);
         return;
     }
     volume_release(volume_);

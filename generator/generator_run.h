@@ -9,6 +9,7 @@
 
 #include "bit_volume.h"
 #include "boolean_model.h"
+#include "model_file.h"
 
 namespace brisolt {
 
@@ -35,7 +36,8 @@ std::string confirmation_text(int32_t ball_count, uint32_t count);
 
 class GenerationRun {
   public:
-    // `sources` must outlive the run; the random stream is drawn from one thread only.
+    // `sources` must outlive the run; the random stream is drawn from one thread only. Each
+    // data set gets its slices, then model.txt (whose seed is the stream's).
     GenerationRun(GenerationRequest request, int32_t ball_count, BallSources& sources);
 
     // Works on for about `budget` (at least one step) and returns whether there is more to
@@ -54,17 +56,20 @@ class GenerationRun {
     const std::string& last_directory() const { return directory_; }
 
   private:
-    enum class Stage { directory, allocate, balls, write, done };
+    enum class Stage { directory, allocate, balls, write, model, done };
 
     void step_directory();
     void step_allocate();
     void step_balls(std::chrono::steady_clock::time_point deadline);
     void step_write();
+    void step_model();
     void fail(std::string message);
 
     GenerationRequest request_;
     int32_t ball_count_;
     BallSources& sources_;
+    int32_t seed_;
+    ModelTruth truth_;
     Stage stage_;
     uint32_t data_set_ = 0;
     std::string directory_;

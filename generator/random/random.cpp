@@ -17,6 +17,7 @@ constexpr int kShuffleSize = 128;
 
 // Whole-numbered, kept as a double like the original; 0 means not seeded.
 double base_state = 0.0;
+int32_t seeded_state = 0;
 std::array<double, kShuffleSize> shuffle_table{};
 
 }  // namespace
@@ -45,6 +46,7 @@ void Random::set_seed(double s) {
     // from either the stream is constant, so they take the nearest usable state.
     const double state = std::trunc(s * 2147483648.0);
     base_state = std::fmin(std::fmax(state, 1.0), kModulus - 1.0);
+    seeded_state = static_cast<int32_t>(base_state);
     for (double& entry : shuffle_table) {
         entry = advance_state();
     }
@@ -63,6 +65,10 @@ double Random::base_draw() {
 
 int32_t Random::state() {
     return static_cast<int32_t>(base_state);
+}
+
+int32_t Random::seed_state() {
+    return seeded_state;
 }
 
 void seed_from_time(int64_t seconds) {

@@ -31,6 +31,9 @@ class Random {
     static double base_draw();
     // The Lehmer state; 0 until seeded.
     static int32_t state();
+    // The state the last set_seed started the stream from (t after seed_from_time(t)); 0
+    // until seeded. With the same seed a run draws the same numbers again.
+    static int32_t seed_state();
 };
 
 class Uniform : public Random {

@@ -5,8 +5,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 
+#include "model_file.h"
 #include "test_support.h"
 
 namespace brisolt {
@@ -121,7 +123,7 @@ TEST_F(BatchProcess, SameSeedGivesTheSameBytesAndAnotherSeedOthers) {
     EXPECT_EQ(first.out.substr(0, first.out.find("Wrote")),
               second.out.substr(0, second.out.find("Wrote")));
     const auto files = snapshot(a);
-    EXPECT_EQ(files.size(), 2u + 2u * 10u);
+    EXPECT_EQ(files.size(), 2u + 2u * (10u + 1u));  // 10 slices and model.txt each
     EXPECT_EQ(files, snapshot(b));
     ASSERT_EQ(brisolt(arguments(c, "1733650001")).status, 0);
     EXPECT_NE(snapshot(c), files);
@@ -135,6 +137,39 @@ TEST_F(BatchProcess, PrintsSeedMeanAndCountAndProgressOnStandardError) {
     EXPECT_TRUE(result.out.ends_with("Wrote 2 data sets into " + dir_.path().string() + ".\n"));
     EXPECT_NE(result.err.find("progress: 100%\n"), std::string::npos) << result.err;
     EXPECT_NE(result.err.find("written: " + (dir_ / "s001") + "\n"), std::string::npos);
+}
+
+TEST_F(BatchProcess, WritesTheModelBesideEachDataSet) {
+    const auto result = brisolt(arguments(dir_.path().string()));
+    ASSERT_EQ(result.status, 0) << result.err;
+    const size_t count_at = result.out.find("\nN: ");
+    ASSERT_NE(count_at, std::string::npos) << result.out;
+    const int32_t balls = std::stoi(result.out.substr(count_at + 4));
+    for (const char* set : {"s000", "s001"}) {
+        ModelRecord r;
+        std::string error;
+        ASSERT_TRUE(parse_model_text(read_file(dir_ / (std::string(set) + "/model.txt")), r, error))
+            << set << ": " << error;
+        EXPECT_EQ(r.parameters.max_x, 30u);
+        EXPECT_EQ(r.parameters.max_y, 20u);
+        EXPECT_EQ(r.parameters.max_z, 10u);
+        EXPECT_EQ(r.parameters.lambda, 0.001);
+        EXPECT_EQ(r.parameters.max_radius, 4u);
+        EXPECT_EQ(r.parameters.distribution, "Uniform");
+        EXPECT_EQ(r.parameters.parameter1, 1.0);
+        EXPECT_EQ(r.parameters.parameter2, 4.5);
+        EXPECT_EQ(r.seed, 1733650000);
+        EXPECT_EQ(r.balls, balls);
+        EXPECT_EQ(r.mean_count, ((0.001 * 39) * 29) * 19);
+        // Values from 1 to 4.5: radii 1, 2 and 3 take a unit each, radius 4 half a unit.
+        const std::vector<double> law = {0.0, 1 / 3.5, 1 / 3.5, 1 / 3.5, 0.5 / 3.5};
+        ASSERT_EQ(r.truth.radius_law.size(), law.size());
+        for (size_t j = 0; j < law.size(); ++j) {
+            EXPECT_NEAR(r.truth.radius_law[j], law[j], 1e-15) << j;
+        }
+        EXPECT_DOUBLE_EQ(r.truth.densities.v3, -std::expm1(-0.001 * r.truth.grain.vbar));
+        EXPECT_GT(r.measured_v3, 0.0);
+    }
 }
 
 TEST_F(BatchProcess, WithoutYesItAsksAndOnlyAYesWrites) {

@@ -312,6 +312,12 @@ TEST_F(GeneratorDialog, RunWritesTheSameDataSetsAsTheBatchMode) {
             ASSERT_TRUE(fs::exists(dialog_out / name)) << name;
             EXPECT_EQ(read_file(dialog_out / name), read_file(batch_out / name)) << name;
         }
+        // The same model file too, its seed and measured volume fraction included.
+        const std::string model = std::string(set) + "/model.txt";
+        ASSERT_TRUE(fs::exists(dialog_out / model)) << model;
+        EXPECT_TRUE(read_file(dialog_out / model).starts_with("x = 20\ny = 15\nz = 6\n"));
+        EXPECT_NE(read_file(dialog_out / model).find("\nseed = 1733650000\n"), std::string::npos);
+        EXPECT_EQ(read_file(dialog_out / model), read_file(batch_out / model)) << model;
     }
     EXPECT_FALSE(fs::exists(dialog_out / "d002"));
 }

@@ -104,6 +104,17 @@ TEST(BaseStream, SeedingWithTimeTimesFactorGivesStateTime) {
     }
 }
 
+TEST(BaseStream, SeedStateIsWhereTheLastSeedingStartedTheStream) {
+    seed_from_time(1733650000);
+    Uniform u;
+    u.draw();
+    EXPECT_EQ(Random::seed_state(), 1733650000);
+    Random::set_seed(0.5);
+    EXPECT_EQ(Random::seed_state(), 1 << 30);
+    Random::set_seed(1e-12);  // the nearest usable state
+    EXPECT_EQ(Random::seed_state(), 1);
+}
+
 TEST(BaseStream, DrawsComeThroughTheShuffleTableTwoStepsEach) {
     Random::set_seed(0.5);
     ShuffleOracle oracle(1 << 30);

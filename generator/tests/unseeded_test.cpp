@@ -15,6 +15,7 @@ namespace {
 
 TEST(Unseeded, EveryGeneratorRefusesToDraw) {
     ASSERT_EQ(Random::state(), 0);
+    EXPECT_EQ(Random::seed_state(), 0);
     Uniform uniform;
     Exponential exponential;
     Normal normal;

@@ -1,0 +1,48 @@
+// model.txt beside the slices of every data set: the model's parameters, its radius law as
+// drawn, its densities by Miles' formulae and the volume fraction measured in the data set.
+// The estimator loads only "*.pbm" entries, so the file does not disturb it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "bit_volume.h"
+#include "boolean_model.h"
+#include "miles_densities.h"
+
+namespace brisolt {
+
+// "<directory>/model.txt".
+std::string model_file_path(const std::string& directory);
+
+// What the parameters alone decide: the same for every data set of a run.
+struct ModelTruth {
+    std::vector<double> radius_law;  // P(r = j), j = 0 .. R
+    MeanGrain grain;                 // epsilon 0
+    IntrinsicDensities densities;    // epsilon 0
+};
+
+ModelTruth model_truth(const ModelParameters& parameters);
+
+struct ModelRecord {
+    ModelParameters parameters;
+    int32_t seed = 0;  // the state the stream was seeded with
+    int32_t balls = 0;
+    double mean_count = 0.0;
+    ModelTruth truth;
+    double measured_v3 = 0.0;
+};
+
+// One "name = value" line each: x, y, z, lambda, radius, law, p1, p2, seed, balls,
+// mean_count, V3, V2, V1, V0, vbar, sbar, mbar, p_r0 .. p_rR, measured_V3; reals "%.17g".
+std::string model_file_text(const ModelRecord& record);
+
+// Reads the text back: false, with what is wrong in `error`, when a line is missing or does
+// not read. Unknown lines are passed over.
+bool parse_model_text(const std::string& text, ModelRecord& record, std::string& error);
+
+// The share of the volume's voxels that are set.
+double volume_fraction(const talvik::BitVolume& volume);
+
+}  // namespace brisolt
