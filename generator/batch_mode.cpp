@@ -48,11 +48,12 @@ bool read_into(T& target, const std::string& name, const std::string& value, std
     return true;
 }
 
-bool store(const OptionSpec& spec, const std::string& value, BatchOptions& o, std::string& error) {
+bool store(const OptionSpec& option, const std::string& value, BatchOptions& o,
+           std::string& error) {
     GenerationRequest& r = o.request;
     ModelParameters& m = r.model;
-    const std::string name = spec.name;
-    switch (spec.kind) {
+    const std::string name = option.name;
+    switch (option.kind) {
         case Kind::whole:
             return read_into(name == "--x"        ? m.max_x
                              : name == "--y"      ? m.max_y
@@ -85,9 +86,9 @@ bool store(const OptionSpec& spec, const std::string& value, BatchOptions& o, st
 }
 
 const OptionSpec* find_option(const std::string& name) {
-    for (const OptionSpec& spec : kOptions) {
-        if (name == spec.name) {
-            return &spec;
+    for (const OptionSpec& option : kOptions) {
+        if (name == option.name) {
+            return &option;
         }
     }
     return nullptr;
@@ -146,17 +147,17 @@ bool wants_batch_mode(int argc, char** argv) {
 std::string parse_batch_options(const std::vector<std::string>& args, BatchOptions& options) {
     std::vector<const OptionSpec*> seen;
     for (size_t i = 0; i < args.size(); ++i) {
-        const OptionSpec* spec = find_option(args[i]);
-        if (!spec) {
+        const OptionSpec* option = find_option(args[i]);
+        if (!option) {
             return "unknown option '" + args[i] + "'.";
         }
         for (const OptionSpec* s : seen) {
-            if (s == spec) {
+            if (s == option) {
                 return args[i] + " is given twice.";
             }
         }
-        seen.push_back(spec);
-        if (spec->kind == Kind::flag) {
+        seen.push_back(option);
+        if (option->kind == Kind::flag) {
             options.yes = options.yes || args[i] == "--yes";
             options.help = options.help || args[i] == "--help";
             continue;
@@ -165,20 +166,20 @@ std::string parse_batch_options(const std::vector<std::string>& args, BatchOptio
             return args[i] + " needs a value.";
         }
         std::string error;
-        if (!store(*spec, args[++i], options, error)) {
+        if (!store(*option, args[++i], options, error)) {
             return error;
         }
     }
     if (options.help) {
         return {};
     }
-    for (const OptionSpec& spec : kOptions) {
+    for (const OptionSpec& option : kOptions) {
         bool given = false;
         for (const OptionSpec* s : seen) {
-            given = given || s == &spec;
+            given = given || s == &option;
         }
-        if (spec.required && !given) {
-            return std::string(spec.name) + " is missing.";
+        if (option.required && !given) {
+            return std::string(option.name) + " is missing.";
         }
     }
     return {};
