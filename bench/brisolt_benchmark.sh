@@ -19,7 +19,7 @@ start=$(date +%s.%N)
     2>/dev/null
 end=$(date +%s.%N)
 
-slices=$(ls "$out/b000" | wc -l)
+slices=$(ls "$out/b000" | grep -c "\.pbm$")
 bytes=$(du -sb "$out/b000" | cut -f1)
 awk -v s="$start" -v e="$end" -v n="$slices" -v b="$bytes" \
     'BEGIN { printf "1000^3 model: %d slices, %d bytes, generated and written in %.2f s\n", n, b, e - s }'
