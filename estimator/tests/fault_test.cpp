@@ -108,6 +108,9 @@ TEST(Faults, ResultsInAReadOnlyFolderArePrintedAndTheFailureReported) {
     const std::string results = folder + "/results.txt";
     const auto r = testing::run_process_unprivileged(
         TALVIK_EXECUTABLE, {"/o", results, "/d", balls, "/b", data, "/e", "1"});
+    if (r.status == testing::kCannotDropPrivileges) {
+        GTEST_SKIP() << "this machine does not let the tests run a program as another user";
+    }
     EXPECT_EQ(r.status, 1);
     EXPECT_THAT(r.out, StartsWith("V2: "));
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);

@@ -163,7 +163,7 @@ ProcessResult run_process_unprivileged(const std::string& program,
         const int in = ::open("/dev/null", O_RDONLY);
         ::dup2(in, 0);
         if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
-            std::_Exit(125);
+            std::_Exit(kCannotDropPrivileges);
         }
         const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);

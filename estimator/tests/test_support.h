@@ -46,7 +46,9 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
                           const std::vector<std::string>& extra_environment = {});
 
 // The same, as the unprivileged user "nobody" when the tests run as root, so that file
-// permissions apply to the program.
+// permissions apply to the program. Status kCannotDropPrivileges when that user cannot be
+// taken on.
+inline constexpr int kCannotDropPrivileges = 125;
 ProcessResult run_process_unprivileged(const std::string& program,
                                        const std::vector<std::string>& args);
 
