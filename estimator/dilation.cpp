@@ -192,8 +192,9 @@ void dilate(const WordVolume& source, WordVolume& target, const DiscretizedBall&
     // within reach in z) near the size of a core's L2 cache.
     const size_t row_bytes = source.words_per_row() * sizeof(uint64_t);
     const size_t bytes_per_tile_row = row_bytes * (rows.sets.size() + 2 * rows.reach + 2);
-    int32_t tile = static_cast<int32_t>(
-        std::clamp<size_t>((384u << 10) / bytes_per_tile_row, 8, static_cast<size_t>(h)));
+    // std::max first: a height below 8 would reverse std::clamp's bounds.
+    int32_t tile = static_cast<int32_t>(std::min<size_t>(
+        std::max<size_t>((384u << 10) / bytes_per_tile_row, 8), static_cast<size_t>(h)));
     // At least a few tiles per thread, so that the threads finish together.
     const int32_t balanced =
         (h + static_cast<int32_t>(4 * threads) - 1) / static_cast<int32_t>(4 * threads);

@@ -4,27 +4,12 @@
 #include <bit>
 #include <cmath>
 
+#include "integer_sqrt.h"
 #include "morphology.h"
 #include "parallel.h"
 
 namespace talvik {
 namespace {
-
-int64_t floor_sqrt(int64_t v) {
-    int64_t r = static_cast<int64_t>(std::sqrt(static_cast<double>(v)));
-    while (r * r > v) {
-        --r;
-    }
-    while ((r + 1) * (r + 1) <= v) {
-        ++r;
-    }
-    return r;
-}
-
-int64_t ceil_sqrt(int64_t v) {
-    const int64_t r = floor_sqrt(v);
-    return r * r == v ? r : r + 1;
-}
 
 struct BallColumn {
     int32_t dx, dy, half;
