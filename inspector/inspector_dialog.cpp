@@ -46,6 +46,11 @@ CInspectorDialog::CInspectorDialog(MessageShower show_message, FilePicker pick_f
     m_ui->setupUi(this);
     setWindowIcon(application_icon());
     addAction(m_ui->aboutAction);
+    // The picture has a menu of its own; About stays within reach of a right click there too.
+    auto* separator = new QAction(this);
+    separator->setSeparator(true);
+    m_ui->sliceView->addAction(separator);
+    m_ui->sliceView->addAction(m_ui->aboutAction);
     connect(m_ui->browseButton, &QPushButton::clicked, this, &CInspectorDialog::on_browse);
     connect(m_ui->infoButton, &QPushButton::clicked, this, &CInspectorDialog::on_info);
     connect(m_ui->aboutAction, &QAction::triggered, this, &CInspectorDialog::on_about);

@@ -61,7 +61,7 @@ CSliceView::CSliceView(QWidget* parent) : QAbstractScrollArea(parent) {
 }
 
 QSize CSliceView::sizeHint() const {
-    return QSize(480, 360);
+    return QSize(512, 512);
 }
 
 void CSliceView::set_picture(QImage picture) {
@@ -219,6 +219,9 @@ void CSliceView::paintEvent(QPaintEvent* event) {
     QPainter painter(viewport());
     painter.fillRect(event->rect(), palette().color(QPalette::Dark));
     if (!m_has_picture) {
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawText(viewport()->rect(), Qt::AlignCenter | Qt::TextWordWrap,
+                         QStringLiteral("The picture of the slice appears here after Info."));
         return;
     }
     if (m_picture.isNull()) {
