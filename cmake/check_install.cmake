@@ -1,9 +1,13 @@
 # cmake -DBUILD_DIR=... -DPREFIX=... -DCOMPONENT=quenbar -DPROGRAM=Quenbar
-#       [-DALSO="talvik"] -P check_install.cmake
+#       [-DALSO="talvik"] [-DEXEC="Quenbar %f"] -P check_install.cmake
 # Installs one dialog program's component into a scratch prefix and checks what lands there:
 # the program (and the programs in ALSO beside it), its menu entry and its icon, the entry
-# starting the installed program with the installed icon.
+# starting the installed program (with the command line EXEC, PROGRAM by default) with the
+# installed icon.
 include(GNUInstallDirs)
+if(NOT DEFINED EXEC)
+  set(EXEC ${PROGRAM})
+endif()
 file(REMOVE_RECURSE ${PREFIX})
 execute_process(
   COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --component ${COMPONENT} --prefix ${PREFIX}
@@ -25,7 +29,7 @@ foreach(path ${expected})
 endforeach()
 file(STRINGS ${entry} exec REGEX "^Exec=")
 file(STRINGS ${entry} icon_line REGEX "^Icon=")
-if(NOT exec STREQUAL "Exec=${PROGRAM}" OR NOT icon_line STREQUAL "Icon=${COMPONENT}")
+if(NOT exec STREQUAL "Exec=${EXEC}" OR NOT icon_line STREQUAL "Icon=${COMPONENT}")
   message(FATAL_ERROR "${COMPONENT}.desktop does not start ${PROGRAM} with its icon: ${exec} ${icon_line}")
 endif()
 find_program(desktop_validate desktop-file-validate)

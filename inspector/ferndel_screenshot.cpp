@@ -1,9 +1,9 @@
 // Renders Ferndel's dialog without a display and saves it as an image, for documentation:
 //     ferndel_screenshot OUTPUT.png [SLICE.pbm]
-// With a slice, the dialog is shown as after Browse to that slice and Info.
+// With a slice, the dialog is shown as `Ferndel SLICE.pbm` opens: the slice inspected, its
+// picture fitted to the pane.
 #include <QApplication>
 #include <QPixmap>
-#include <QPushButton>
 #include <cstdio>
 
 #include "inspector_dialog.h"
@@ -26,11 +26,10 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "ferndel_screenshot: %s\n", qPrintable(text));
             failed = true;
         },
-        [&slice](QWidget*) { return slice; });
+        [](QWidget*) { return QString(); });
     dialog.show();
     if (!slice.isEmpty()) {
-        dialog.findChild<QPushButton*>(QStringLiteral("browseButton"))->click();
-        dialog.findChild<QPushButton*>(QStringLiteral("infoButton"))->click();
+        dialog.open_slice(slice);
         if (failed) {
             return 1;
         }

@@ -1,12 +1,13 @@
-// Ferndel's dialog: a path field, Browse, Info and Exit, and the two results of the last
-// successful inspection. The message box and the file picker are passed in, so that tests can
-// stand in for them.
+// Ferndel's dialog: a path field, Browse, Info and Exit, the results of the last successful
+// inspection and the slice's picture, with Previous and Next through the slices of its folder.
+// The message box and the file picker are passed in, so that tests can stand in for them.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 
 namespace Ui {
 class CInspectorDialog;
@@ -35,15 +36,29 @@ class CInspectorDialog : public QDialog {
                               FilePicker pick_file = pick_slice_file, QWidget* parent = nullptr);
     ~CInspectorDialog() override;
 
+    // Inspects `path` as if it had been picked with Browse: its full path goes into the field
+    // and Info is enabled. For a file named on the command line.
+    void open_slice(const QString& path);
+
   private slots:
     void on_browse();
     void on_info();
+    void on_previous();
+    void on_next();
     void on_about();
 
   private:
+    // Shows the slice at `path` (the file's own encoding) or the message why it cannot.
+    bool inspect(const std::string& path);
+    void step_to(const std::string& path);
+    void update_steps();
+
     std::unique_ptr<Ui::CInspectorDialog> m_ui;
     MessageShower m_show_message;
     FilePicker m_pick_file;
+    // The slice that Previous and Next start from: the last one shown, or the last one stepped
+    // to even when it could not be read, so that a broken slice can be stepped over.
+    std::string m_current;
 };
 
 }  // namespace ferndel

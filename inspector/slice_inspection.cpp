@@ -30,6 +30,26 @@ bool names_something_other_than_a_file(const std::string& path) {
 
 }  // namespace
 
+std::string format_black_fraction(uint64_t black, uint64_t pixels) {
+    if (black == 0) {
+        return "(0 %)";
+    }
+    if (black == pixels) {
+        return "(100 %)";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.2f",
+                  100.0 * static_cast<double>(black) / static_cast<double>(pixels));
+    const std::string percent = text;
+    if (percent == "0.00") {
+        return "(< 0.01 %)";
+    }
+    if (percent == "100.00") {
+        return "(> 99.99 %)";
+    }
+    return "(" + percent + " %)";
+}
+
 uint32_t count_black_pixels(const talvik::SliceBits& bits) {
     // At most INT32_MAX - 8 pixels: the sum fits.
     uint32_t count = 0;
@@ -54,7 +74,7 @@ Inspection inspect_slice(const std::string& path) {
         case talvik::ReadOutcome::ok:
             break;
     }
-    const talvik::SliceReadResult slice = talvik::read_slice(file);
+    talvik::SliceReadResult slice = talvik::read_slice(file);
     if (slice.status != talvik::SliceStatus::ok) {
         return failure(read_error);
     }
@@ -64,8 +84,14 @@ Inspection inspect_slice(const std::string& path) {
     std::snprintf(text, sizeof text, "%ux%u", static_cast<unsigned>(slice.width),
                   static_cast<unsigned>(slice.height));
     result.dimension = text;
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(count_black_pixels(slice.bits)));
+    const uint32_t black = count_black_pixels(slice.bits);
+    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(black));
     result.black_pixels = text;
+    result.black_fraction = format_black_fraction(
+        black, static_cast<uint64_t>(slice.width) * static_cast<uint64_t>(slice.height));
+    result.width = slice.width;
+    result.height = slice.height;
+    result.bits = std::move(slice.bits);
     return result;
 }
 

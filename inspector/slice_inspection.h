@@ -1,5 +1,5 @@
-// The slice inspection behind Ferndel: one slice file in, its size and its number of black
-// pixels out, or the text of the message that tells why it could not be read.
+// The slice inspection behind Ferndel: one slice file in, its size, its number of black pixels
+// and its pixels out, or the text of the message that tells why it could not be read.
 #pragma once
 
 #include <cstdint>
@@ -11,9 +11,13 @@ namespace ferndel {
 
 struct Inspection {
     bool ok = false;
-    std::string dimension;     // "%ux%u", width first
-    std::string black_pixels;  // "%u"
-    std::string message;       // when !ok: the whole text of the message box
+    std::string dimension;       // "%ux%u", width first
+    std::string black_pixels;    // "%u"
+    std::string black_fraction;  // the share of black pixels, "(27.81 %)"
+    int32_t width = 0;
+    int32_t height = 0;
+    talvik::SliceBits bits;  // the pixels, for the picture
+    std::string message;     // when !ok: the whole text of the message box
 };
 
 // Reads the slice at `path` with the estimator's reader, so that Ferndel accepts exactly the
@@ -23,5 +27,9 @@ Inspection inspect_slice(const std::string& path);
 
 // The number of set bits of the plane; the reader leaves every bit past width * height clear.
 uint32_t count_black_pixels(const talvik::SliceBits& bits);
+
+// "(p %)" with two decimals; never "0.00" for some black pixels nor "100.00" for some white
+// ones, so that a single pixel in a large slice is not reported as none.
+std::string format_black_fraction(uint64_t black, uint64_t pixels);
 
 }  // namespace ferndel

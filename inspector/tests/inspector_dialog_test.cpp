@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QImageReader>
 #include <QLabel>
@@ -16,12 +17,21 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
+#include "slice_view.h"
 #include "test_support.h"
+
+// Failed checks print texts, not their UTF-16 bytes.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
 
 namespace ferndel {
 namespace {
@@ -101,6 +111,10 @@ class InspectorDialog : public ::testing::Test {
     QPushButton* info() { return child<QPushButton>("infoButton"); }
     QString dimension() { return child<QLabel>("dimensionValue")->text(); }
     QString count() { return child<QLabel>("countValue")->text(); }
+    QString position() { return child<QLabel>("positionValue")->text(); }
+    QPushButton* previous() { return child<QPushButton>("previousButton"); }
+    QPushButton* next() { return child<QPushButton>("nextButton"); }
+    CSliceView* view() { return child<CSliceView>("sliceView"); }
 
     QString slice(const std::string& name, const std::string& bytes) {
         write_file(dir / name, bytes);
@@ -111,6 +125,8 @@ class InspectorDialog : public ::testing::Test {
         QTest::mouseClick(child<QPushButton>("browseButton"), Qt::LeftButton);
     }
     void type_path(const QString& path) {
+        // As a user clicks into the field: a focused button would take Enter for itself.
+        path_field()->setFocus();
         path_field()->clear();
         QTest::keyClicks(path_field(), path);
     }
@@ -242,6 +258,162 @@ TEST_F(InspectorDialog, NonAsciiPathsReachTheFileAndTheMessage) {
     click_info();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, "Error opening file '" + path + "x' for reading!");
+}
+
+// Pixel (x, y) of a raster as the file lays it out: rows of whole bytes, most significant bit
+// first.
+bool raster_pixel(const std::string& raster, int width, int x, int y) {
+    const auto byte = static_cast<uint8_t>(raster[y * ((width + 7) / 8) + x / 8]);
+    return (byte >> (7 - x % 8)) & 1u;
+}
+
+// Checks every screen pixel of the picture pane against the slice pixel that the pane says is
+// there, and that each slice pixel is on screen at least once.
+void expect_pane_shows(CSliceView* view, const std::string& raster, int width, int height) {
+    const QImage screen = view->viewport()->grab().toImage();
+    std::vector<bool> seen(static_cast<size_t>(width * height), false);
+    int wrong = 0;
+    for (int v = 0; v < screen.height(); ++v) {
+        for (int u = 0; u < screen.width(); ++u) {
+            const bool black = screen.pixel(u, v) == qRgb(0, 0, 0);
+            const std::optional<QPoint> pixel = view->pixel_at(QPoint(u, v));
+            if (!pixel) {
+                wrong += black;  // padding or garbage drawn beside the picture
+                continue;
+            }
+            seen[static_cast<size_t>(pixel->y() * width + pixel->x())] = true;
+            wrong += black != raster_pixel(raster, width, pixel->x(), pixel->y());
+        }
+    }
+    EXPECT_EQ(wrong, 0) << width << "x" << height << " at zoom " << view->zoom();
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), true), width * height);
+}
+
+TEST_F(InspectorDialog, PictureIsTheSliceBitsWithoutPadding) {
+    struct Case {
+        int width;
+        int height;
+        std::string raster;
+    };
+    const Case cases[] = {
+        {10, 3, std::string(6, '\xFF')},
+        {3, 10, std::string(10, '\xFF')},
+        {10, 3, "\xA5\xC0\x3C\x40\x81\x80"},  // rows that do not start on a byte of the plane
+    };
+    browse_to(QString::fromStdString(dir / "none.pbm"));
+    dialog.resize(600, 500);
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    for (const Case& c : cases) {
+        type_path(slice("odd.pbm", "P4\n" + std::to_string(c.width) + " " +
+                                       std::to_string(c.height) + "\n" + c.raster));
+        QTest::keyClick(path_field(), Qt::Key_Return);
+        const QImage& picture = view()->picture();
+        ASSERT_EQ(picture.size(), QSize(c.width, c.height));
+        for (int y = 0; y < c.height; ++y) {
+            for (int x = 0; x < c.width; ++x) {
+                EXPECT_EQ(picture.pixel(x, y) == qRgb(0, 0, 0),
+                          raster_pixel(c.raster, c.width, x, y))
+                    << x << "," << y;
+            }
+        }
+        EXPECT_GT(view()->zoom(), 1);  // fitted to the pane
+        expect_pane_shows(view(), c.raster, c.width, c.height);
+        QTest::keyClick(&dialog, Qt::Key_0, Qt::ControlModifier);
+        EXPECT_EQ(view()->zoom(), 1);
+        expect_pane_shows(view(), c.raster, c.width, c.height);
+    }
+    EXPECT_TRUE(messages.empty());
+}
+
+TEST_F(InspectorDialog, StatusLineNamesThePixelUnderTheMouse) {
+    browse_to(slice("cross.pbm", std::string("P4 3 3\n") + "\x40\xE0\x40"));
+    click_info();
+    QWidget* pane = view()->viewport();
+    const auto centre_of = [&](int x, int y) {
+        for (int v = 0; v < pane->height(); ++v) {
+            for (int u = 0; u < pane->width(); ++u) {
+                if (view()->pixel_at(QPoint(u, v)) == QPoint(x, y)) {
+                    return QPoint(u + static_cast<int>(view()->zoom() / 2),
+                                  v + static_cast<int>(view()->zoom() / 2));
+                }
+            }
+        }
+        return QPoint(-1, -1);
+    };
+    QTest::mouseMove(pane, centre_of(1, 2));
+    EXPECT_EQ(child<QLabel>("pixelStatus")->text(), "x 1, y 2: 1 (black)");
+    QTest::mouseMove(pane, centre_of(2, 2));
+    EXPECT_EQ(child<QLabel>("pixelStatus")->text(), "x 2, y 2: 0 (white)");
+    QTest::mouseMove(pane, QPoint(1, 1));  // beside the picture; (0, 0) means the centre
+    EXPECT_EQ(child<QLabel>("pixelStatus")->text(), "");
+}
+
+TEST_F(InspectorDialog, PreviousAndNextFollowTheEstimatorsOrderAndStopAtTheEnds) {
+    // Loaded by talvik as B, a, b, c: upper case sorts first, only lower-case ".pbm" counts.
+    slice("b.pbm", "P4 8 1\n\x01");
+    const QString a = slice("a.pbm", "P4 8 2\n\x01\x01");
+    const QString upper_b = slice("B.pbm", "P4 8 3\n\x01\x01\x01");
+    slice("c.PBM", "P4 8 4\n\x01\x01\x01\x01");
+    slice("a.pbm.bak", "P4 8 6\n\x01\x01\x01\x01\x01\x01");
+    const QString c = slice("c.pbm", "P4 8 5\n\x01\x01\x01\x01\x01");
+    EXPECT_FALSE(previous()->isEnabled());
+    EXPECT_FALSE(next()->isEnabled());
+    browse_to(QString::fromStdString(dir / "missing.pbm"));
+    click_info();
+    EXPECT_FALSE(previous()->isEnabled());
+    EXPECT_FALSE(next()->isEnabled());
+
+    type_path(a);
+    click_info();
+    EXPECT_EQ(position(), "slice 2 of 4");
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    QStringList seen;
+    for (int i = 0; i < 3; ++i) {
+        QTest::keyClick(&dialog, Qt::Key_PageDown);
+        seen << dimension() + " " + position();
+    }
+    EXPECT_EQ(seen, QStringList({"8x1 slice 3 of 4", "8x5 slice 4 of 4", "8x5 slice 4 of 4"}));
+    EXPECT_EQ(path_field()->text(), c);
+    EXPECT_FALSE(next()->isEnabled());
+    EXPECT_TRUE(previous()->isEnabled());
+
+    seen.clear();
+    for (int i = 0; i < 4; ++i) {
+        QTest::keyClick(&dialog, Qt::Key_PageUp);
+        seen << dimension() + " " + position();
+    }
+    EXPECT_EQ(seen, QStringList({"8x1 slice 3 of 4", "8x2 slice 2 of 4", "8x3 slice 1 of 4",
+                                 "8x3 slice 1 of 4"}));
+    EXPECT_EQ(path_field()->text(), upper_b);
+    EXPECT_FALSE(previous()->isEnabled());
+    EXPECT_EQ(messages.size(), 1u);  // the missing file only
+
+    // A broken slice is reported, keeps the last picture, and can be stepped over.
+    slice("a.pbm", "P1 8 2\n");
+    QTest::mouseClick(next(), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 2u);
+    EXPECT_EQ(messages[1].text, "Error reading data from PBM file '" + a + "'!");
+    EXPECT_EQ(dimension(), "8x3");
+    EXPECT_EQ(view()->picture().height(), 3);
+    QTest::mouseClick(next(), Qt::LeftButton);
+    EXPECT_EQ(dimension() + " " + position(), "8x1 slice 3 of 4");
+}
+
+TEST_F(InspectorDialog, FileGivenAtStartIsInspectedAsIfPickedWithBrowse) {
+    slice("given.pbm", "P4 10 3\n" + std::string(6, '\xFF'));
+    const QString was = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(dir.path().string())));
+    dialog.open_slice("given.pbm");
+    QDir::setCurrent(was);
+    EXPECT_EQ(path_field()->text(), QString::fromStdString(dir / "given.pbm"));
+    EXPECT_EQ(dimension(), "10x3");
+    EXPECT_EQ(count(), "30");
+    EXPECT_EQ(child<QLabel>("fractionValue")->text(), "(100 %)");
+    EXPECT_TRUE(info()->isEnabled());
+    EXPECT_EQ(position(), "slice 1 of 1");
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(InspectorDialog, ExitEscapeAndTheCloseBoxEndTheDialog) {

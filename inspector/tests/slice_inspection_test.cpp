@@ -70,6 +70,15 @@ TEST_F(SliceInspection, CountAgreesWithThePixelsOfTheRasterForEveryRowLength) {
     }
 }
 
+TEST_F(SliceInspection, BlackFractionIsNeverRoundedToNoneOrAll) {
+    EXPECT_EQ(inspect("P4 8 8\n" + std::string(8, '\0')).black_fraction, "(0 %)");
+    EXPECT_EQ(inspect("P4 10 3\n" + std::string(6, '\xFF')).black_fraction, "(100 %)");
+    EXPECT_EQ(inspect("P4 8 8\n\x80" + std::string(7, '\0')).black_fraction, "(1.56 %)");
+    EXPECT_EQ(format_black_fraction(1, 24000), "(< 0.01 %)");
+    EXPECT_EQ(format_black_fraction(23999, 24000), "(> 99.99 %)");
+    EXPECT_EQ(format_black_fraction(1, 3), "(33.33 %)");
+}
+
 TEST_F(SliceInspection, SizesThatDoNotFitAreReadErrors) {
     for (const std::string header :
          {"P4 0 3\n", "P4 -8 1\n", "P4 8 -1\n", "P4 99999999999 1\n", "P4 4294967304 1\n",
