@@ -23,12 +23,28 @@ namespace {
 
 constexpr int kCurveSamples = 120;
 
+// An axis over at least [low, high] whose ticks are the multiples of a step of 1, 2 or 5 times a
+// power of ten, counted from 0, so that 0 reads as "0" and not as a rounding residue.
 QValueAxis* make_axis(const QString& title, double low, double high) {
+    if (!(high > low)) {
+        high = low + 1.0;
+    }
+    const double wanted = (high - low) / 5.0;
+    const double power = std::pow(10.0, std::floor(std::log10(wanted)));
+    double step = 10.0 * power;
+    for (const double factor : {1.0, 2.0, 5.0}) {
+        if (factor * power >= wanted) {
+            step = factor * power;
+            break;
+        }
+    }
     auto* axis = new QValueAxis;
     axis->setTitleText(title);
-    axis->setRange(low, high);
+    axis->setRange(std::floor(low / step) * step, std::ceil(high / step) * step);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0.0);
+    axis->setTickInterval(step);
     axis->setLabelFormat(QStringLiteral("%.3g"));
-    axis->applyNiceNumbers();
     return axis;
 }
 
@@ -77,7 +93,7 @@ FitPlot::FitPlot(QWidget* parent)
     m_residualView->setAccessibleName(QStringLiteral("Residuals of the fit"));
     for (QChartView* view : {m_fitView, m_residualView}) {
         view->setRenderHint(QPainter::Antialiasing);
-        view->setMinimumSize(160, 160);
+        view->setMinimumSize(160, 150);
     }
     // Side by side: the dialog has more width than height to give.
     auto* charts = new QHBoxLayout(m_charts);
@@ -114,7 +130,8 @@ void FitPlot::ShowRow(const ResultRow* row) {
         return;
     }
     if (row->status != RowStatus::done) {
-        ShowText(tr("No plot: the data set has no results."));
+        ShowText(tr("No plot: the data set has no results.") +
+                 (row->note.empty() ? QString() : u'\n' + QString::fromStdString(row->note)));
         return;
     }
     if (row->points.empty()) {
@@ -214,6 +231,9 @@ bool FitPlot::SaveSvg(const QString& path, QString& error) const {
     }
     QSvgGenerator svg;
     svg.setOutputDevice(&file);
+    // Text is laid out at the screen's resolution; in the drawing at another its runs would
+    // come apart.
+    svg.setResolution(m_charts->logicalDpiX());
     svg.setSize(m_charts->size());
     svg.setViewBox(m_charts->rect());
     svg.setTitle(m_fitView->chart()->title());

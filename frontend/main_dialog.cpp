@@ -300,8 +300,14 @@ void CMainDialog::OnBrowseOutputFile() {
 }
 
 void CMainDialog::SetRunning(bool running) {
-    m_ui->startButton->setEnabled(!running);
-    m_ui->stopButton->setEnabled(running);
+    // The focus passes between Start and Stop; a disabled button would hand it on to Exit.
+    QPushButton* const on = running ? m_ui->stopButton : m_ui->startButton;
+    QPushButton* const off = running ? m_ui->startButton : m_ui->stopButton;
+    on->setEnabled(true);
+    if (off->hasFocus()) {
+        on->setFocus();
+    }
+    off->setEnabled(false);
     for (QWidget* control : std::initializer_list<QWidget*>{
              m_ui->ballsFileEdit, m_ui->ballsBrowseButton, m_ui->epsilonSpin, m_ui->dataSetList,
              m_ui->verboseCheck, m_ui->outputFileEdit, m_ui->outputBrowseButton}) {

@@ -45,17 +45,18 @@ void FinishRow(ResultRow& row, const EstimatorOutput& output, const std::string&
 
 // The columns of the table, of the CSV file and of copied text, in order.
 inline constexpr std::array<const char*, 13> kColumnTitles = {
-    "Data set", "Status",   "V2",         "V1",         "V0",         "de",  "V2 truth",
-    "V1 truth", "V0 truth", "V2 error %", "V1 error %", "V0 error %", "Note"};
+    "Data set", "Status",   "Note",     "V2",         "V1",         "V0",        "de",
+    "V2 truth", "V1 truth", "V0 truth", "V2 error %", "V1 error %", "V0 error %"};
 
 enum Column {
     kDataSetColumn,
     kStatusColumn,
+    kNoteColumn,
     kV2Column,
     kDeColumn = kV2Column + 3,
     kTruthColumn,
     kErrorColumn = kTruthColumn + 3,
-    kNoteColumn = kErrorColumn + 3,
+    kColumnCount = kErrorColumn + 3,
 };
 
 // The row's fields at full precision: results as printed, reals with 17 significant digits

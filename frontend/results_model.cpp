@@ -6,7 +6,7 @@ namespace quenbar {
 namespace {
 
 bool numeric(int column) {
-    return column >= kV2Column && column < kNoteColumn;
+    return column >= kV2Column;
 }
 
 // The value of a numeric cell; nothing when the row has none.

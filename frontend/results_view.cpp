@@ -31,15 +31,15 @@ CResultsView::CResultsView(QWidget* parent)
     table.horizontalHeader()->setSortIndicatorClearable(true);
     table.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table.setSortingEnabled(true);
-    table.horizontalHeader()->setStretchLastSection(true);
     table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
     // Room for a printed result ("%20.16f") and the other numbers as shown.
     const QFontMetrics metrics = table.fontMetrics();
     const int number_width = metrics.horizontalAdvance(QStringLiteral("-0.0000000000000000")) + 12;
-    table.setColumnWidth(kDataSetColumn, 220);
+    table.setColumnWidth(kDataSetColumn, 200);
+    table.setColumnWidth(kNoteColumn, 200);
     table.setColumnWidth(kStatusColumn,
                          metrics.horizontalAdvance(QStringLiteral("cancelled")) + 16);
-    for (int column = kV2Column; column < kNoteColumn; ++column) {
+    for (int column = kV2Column; column < kColumnCount; ++column) {
         table.setColumnWidth(column,
                              column == kDeColumn || column >= kErrorColumn
                                  ? metrics.horizontalAdvance(QStringLiteral("V0 error %")) + 16
@@ -48,7 +48,7 @@ CResultsView::CResultsView(QWidget* parent)
     // The plot needs the height; a few rows show what was run.
     m_ui->resultsSplitter->setStretchFactor(0, 1);
     m_ui->resultsSplitter->setStretchFactor(1, 3);
-    m_ui->resultsSplitter->setSizes({120, 360});
+    m_ui->resultsSplitter->setSizes({160, 320});
 
     auto* copy = new QAction(tr("&Copy Rows"), &table);
     copy->setShortcut(QKeySequence::Copy);

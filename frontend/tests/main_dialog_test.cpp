@@ -769,6 +769,11 @@ TEST_F(MainDialogLongRunTest, StopTerminatesTheChildAndStartsNothingMore) {
     ASSERT_EQ(Pids().size(), 1u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Alive(Pids()[0]); }, 5000));
     ExpectIdle();
+    const std::vector<ResultRow>& rows = dialog->Results().Model().Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].status, RowStatus::cancelled);
+    EXPECT_EQ(rows[1].status, RowStatus::cancelled);
+    EXPECT_EQ(rows[1].note, "not started");
 }
 
 TEST_F(MainDialogLongRunTest, StartWhileTheStoppedChildEndsWaitsForIt) {
