@@ -14,10 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "balls_file.h"
-#include "diagnostics.h"
-#include "miles_densities.h"
 #include "model_file.h"
+#include "xe_truth.h"
 
 namespace {
 
@@ -39,28 +37,6 @@ bool read_estimate(const std::string& text, double (&v)[3]) {
            std::sscanf(text.c_str() + at, "V2: %lf V1: %lf V0: %lf", &v[0], &v[1], &v[2]) == 3;
 }
 
-// The de of ball `epsilon` (from 1) of the file, or 0 with a message.
-double epsilon_de(const char* path, const char* epsilon_text) {
-    const int epsilon = std::atoi(epsilon_text);
-    try {
-        const talvik::BallsFile file = talvik::read_balls_file(path);
-        if (epsilon < 1 || static_cast<size_t>(epsilon) > file.balls.size()) {
-            std::fprintf(stderr, "accuracy_row: %s has no ball %s\n", path, epsilon_text);
-            return 0.0;
-        }
-        const double de = file.balls[static_cast<size_t>(epsilon) - 1].de;
-        if (std::fabs(de) < talvik::kMissingDe) {
-            std::fprintf(stderr, "accuracy_row: ball %d of %s has no de yet\n", epsilon, path);
-            return 0.0;
-        }
-        return de;
-    } catch (const talvik::FatalError& e) {
-        // The estimator's messages end with their own line feed.
-        std::fprintf(stderr, "accuracy_row: %s", e.what());
-        return 0.0;
-    }
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,19 +49,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     brisolt::ModelRecord model;
-    std::string text;
     std::string error;
-    if (!read_text(args[0], text)) {
-        return 1;
-    }
-    if (!brisolt::parse_model_text(text, model, error)) {
+    if (!brisolt::read_model_file(args[0], model, error)) {
         std::fprintf(stderr, "accuracy_row: %s: %s\n", args[0], error.c_str());
         return 1;
     }
-    const double de = epsilon_de(args[1], args[2]);
-    if (de == 0.0) {
+    double de = 0.0;
+    if (!brisolt::stored_epsilon_de(args[1], std::atoi(args[2]), de, error)) {
+        std::fprintf(stderr, "accuracy_row: %s\n", error.c_str());
         return 1;
     }
+    std::string text;
     std::vector<double> estimates[3];
     for (int i = 3; i < count; ++i) {
         double v[3];
@@ -100,8 +74,7 @@ int main(int argc, char** argv) {
             estimates[k].push_back(v[k]);
         }
     }
-    const brisolt::IntrinsicDensities xe = brisolt::miles_densities(
-        model.parameters.lambda, brisolt::mean_grain(model.truth.radius_law, de));
+    const brisolt::IntrinsicDensities xe = brisolt::xe_truth(model, de);
     const double truth[3] = {xe.v2, xe.v1, xe.v0};
     if (!errors_only) {
         std::printf("| %.3f ", de);
@@ -117,12 +90,12 @@ int main(int argc, char** argv) {
             square_sum += (v - mean) * (v - mean);
         }
         const double standard_error = n > 1 ? std::sqrt(square_sum / (n - 1) / n) : 0.0;
-        const double scale = 100.0 / std::fabs(truth[k]);
+        const double error_percent = brisolt::relative_error_percent(mean, truth[k]);
         if (errors_only) {
-            std::printf("%s%.3f", k ? " " : "", (mean - truth[k]) * scale);
+            std::printf("%s%.3f", k ? " " : "", error_percent);
         } else {
-            std::printf("| %10.3e | %10.3e | %+7.1f ± %4.1f%% ", mean, truth[k],
-                        (mean - truth[k]) * scale, standard_error * scale);
+            std::printf("| %10.3e | %10.3e | %+7.1f ± %4.1f%% ", mean, truth[k], error_percent,
+                        standard_error * 100.0 / std::fabs(truth[k]));
         }
     }
     std::printf(errors_only ? "\n" : "|\n");

@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QScrollBar>
 #include <QStandardPaths>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
@@ -33,6 +34,12 @@ void AppendOutput(QPlainTextEdit& pane, const QString& text) {
     document.setUndoRedoEnabled(undo);
     pane.setTextCursor(cursor);
     pane.verticalScrollBar()->setValue(pane.verticalScrollBar()->maximum());
+}
+
+void AppendBlock(QPlainTextEdit& pane, const QString& text) {
+    // Lines are blocks; an unfinished last line is a last block that is not empty.
+    const bool unfinished = pane.document()->lastBlock().length() > 1;
+    AppendOutput(pane, unfinished ? u'\n' + text : text);
 }
 
 QString LocateExecutable(const QString& name, const QString& own_directory) {
@@ -110,7 +117,14 @@ void CChildRunner::Turn() {
         if (m_cancel) {
             m_cancelBacklog -= chunk.size();
         }
-        AppendOutput(m_output, m_decoder(CleanChunk(chunk)));
+        const QString text = m_decoder(CleanChunk(chunk));
+        if (m_relayedAny) {
+            AppendOutput(m_output, text);
+        } else {
+            AppendBlock(m_output, text);
+            m_relayedAny = true;
+        }
+        emit relayed(text);
         ScheduleTurn();
         return;
     }
@@ -154,9 +168,12 @@ void CChildRunner::OnProcessError(QProcess::ProcessError error) {
 
 void CChildRunner::ReportError(const char* message) {
     const QString reason = m_process.errorString();
-    AppendOutput(m_output,
-                 QString::fromUtf8(message) + u'\n' +
-                     (reason.isEmpty() ? QString::fromUtf8(kNoStatusText) : reason + u'\n'));
+    AppendBlock(m_output,
+                QString::fromUtf8(message) + u'\n' +
+                    (reason.isEmpty() ? QString::fromUtf8(kNoStatusText) : reason + u'\n'));
+    if (m_failure.isEmpty()) {
+        m_failure = QString::fromUtf8(message) + (reason.isEmpty() ? QString() : ": " + reason);
+    }
 }
 
 void CChildRunner::Finish() {

@@ -30,6 +30,10 @@ QByteArray CleanChunk(QByteArray chunk);
 // the last line in view. Not undoable.
 void AppendOutput(QPlainTextEdit& pane, const QString& text);
 
+// The same, but `text` begins a line of its own: a line feed goes first when the pane's last
+// line is unfinished (a child may end without one).
+void AppendBlock(QPlainTextEdit& pane, const QString& text);
+
 // The executable `name` beside `own_directory`, else on PATH, else `name` itself (whose
 // start then fails with the system's reason).
 QString LocateExecutable(const QString& name, const QString& own_directory);
@@ -55,8 +59,14 @@ class CChildRunner : public QObject {
     // Between Run and `finished`.
     bool IsActive() const { return m_state == State::running || m_state == State::terminating; }
 
+    // The runner's own report when the child could not be run or read, as it was appended
+    // ("Error creating process: " and the reason); empty otherwise.
+    const QString& Failure() const { return m_failure; }
+
   signals:
     void finished();
+    // Each piece of the child's output, as the pane received it.
+    void relayed(const QString& text);
 
   private:
     enum class State { idle, running, terminating, done };
@@ -80,6 +90,8 @@ class CChildRunner : public QObject {
     bool m_childEnded = false;
     qint64 m_cancelBacklog = 0;  // bytes still to be relayed after a cancel
     bool m_turnPending = false;
+    bool m_relayedAny = false;
+    QString m_failure;
 };
 
 }  // namespace quenbar

@@ -4,10 +4,18 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QFocusEvent>
+#include <QFontDatabase>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QScopedValueRollback>
 #include <utility>
 
 #include "child_runner.h"
+#include "estimator_output.h"
+#include "result_rows.h"
+#include "results_file.h"
+#include "results_view.h"
 #include "run_preparation.h"
 #include "ui_main_dialog.h"
 
@@ -29,9 +37,31 @@ DialogServices SystemServices() {
         return QFileDialog::getOpenFileName(parent, QString(), QString(), kAllFiles);
     };
     services.pick_output_file = [](QWidget* parent) {
-        return QFileDialog::getSaveFileName(parent, QString(), QString(), kAllFiles);
+        return QFileDialog::getSaveFileName(parent, QString(), QString(), kAllFiles, nullptr,
+                                            QFileDialog::DontConfirmOverwrite);
     };
     services.pick_folder = PickFolder;
+    services.ask_results_file = [](QWidget* parent, const QString& path, int rows) {
+        QMessageBox box(QMessageBox::Question, kCaption,
+                        path +
+                            QStringLiteral("\nalready holds %1 of results.\n\n")
+                                .arg(rows == 1 ? QStringLiteral("1 row")
+                                               : QStringLiteral("%1 rows").arg(rows)) +
+                            QStringLiteral("Empty it before the run, or append the new rows?"),
+                        QMessageBox::NoButton, parent);
+        QPushButton* empty = box.addButton(QStringLiteral("Empty"), QMessageBox::DestructiveRole);
+        QPushButton* append = box.addButton(QStringLiteral("Append"), QMessageBox::AcceptRole);
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(append);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == empty    ? ResultsChoice::empty
+               : box.clickedButton() == append ? ResultsChoice::append
+                                               : ResultsChoice::cancel;
+    };
+    services.pick_save_file = [](QWidget* parent, const QString& title, const QString& filter) {
+        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+    };
     services.estimator = LocateExecutable(kEstimatorName, QCoreApplication::applicationDirPath());
     return services;
 }
@@ -59,9 +89,16 @@ CMainDialog::CMainDialog(DialogServices services, QWidget* parent)
     m_ui->progressBar->setRange(0, 100);
     m_ui->progressBar->setValue(0);
     m_timer.setInterval(1000);
+    // The epsilon ball's picture and the matrices line up only in a fixed-width font. Read
+    // only, but its text can still be selected and copied.
+    m_ui->outputPane->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->outputPane->setTextInteractionFlags(Qt::TextSelectableByMouse |
+                                              Qt::TextSelectableByKeyboard);
+    m_ui->resultsView->SetServices(m_services.pick_save_file, m_services.show_error);
 
     connect(m_ui->ballsBrowseButton, &QPushButton::clicked, this, &CMainDialog::OnBrowseBallsFile);
-    connect(m_ui->ballsFileEdit, &QLineEdit::textChanged, this, &CMainDialog::OnBallsFileChanged);
+    connect(m_ui->ballsFileEdit, &QLineEdit::returnPressed, this, &CMainDialog::OnBallsFileChanged);
+    m_ui->ballsFileEdit->installEventFilter(this);
     connect(m_ui->epsilonSpin, &QSpinBox::textChanged, this, &CMainDialog::UpdateStartButton);
     connect(m_ui->dataSetList, &CEditListBox::selectionChanged, this,
             &CMainDialog::UpdateStartButton);
@@ -71,9 +108,9 @@ CMainDialog::CMainDialog(DialogServices services, QWidget* parent)
     connect(&m_timer, &QTimer::timeout, this, &CMainDialog::OnTimer);
     connect(m_ui->outputBrowseButton, &QPushButton::clicked, this,
             &CMainDialog::OnBrowseOutputFile);
-    // The results file is touched only for a finished name, never for one half typed.
-    connect(m_ui->outputFileEdit, &QLineEdit::editingFinished, this,
+    connect(m_ui->outputFileEdit, &QLineEdit::returnPressed, this,
             &CMainDialog::OnOutputFileChanged);
+    m_ui->outputFileEdit->installEventFilter(this);
     connect(m_ui->outputFileEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (text != m_checkedOutput) {
             m_checkedOutput.clear();
@@ -84,6 +121,43 @@ CMainDialog::CMainDialog(DialogServices services, QWidget* parent)
 }
 
 CMainDialog::~CMainDialog() = default;
+
+CResultsView& CMainDialog::Results() {
+    return *m_ui->resultsView;
+}
+
+// Leaving a file field finishes its editing, unless a click on the field's own Browse button
+// took the focus (Browse finishes it itself) or only another window or a menu did.
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::FocusOut) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason) {
+        return QDialog::eventFilter(watched, event);
+    }
+    const auto finish = [this, reason](QLineEdit* field, QPushButton* browse,
+                                       const QString* checked, auto handler) {
+        // A message box must not open inside the focus change: after it.
+        QMetaObject::invokeMethod(
+            this,
+            [this, reason, field, browse, checked, handler] {
+                const bool to_browse = reason == Qt::MouseFocusReason && focusWidget() == browse;
+                if (field->isEnabled() && field->text() != *checked && !to_browse) {
+                    (this->*handler)();
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    if (watched == m_ui->ballsFileEdit) {
+        finish(m_ui->ballsFileEdit, m_ui->ballsBrowseButton, &m_checkedBalls,
+               &CMainDialog::OnBallsFileChanged);
+    } else if (watched == m_ui->outputFileEdit) {
+        finish(m_ui->outputFileEdit, m_ui->outputBrowseButton, &m_checkedOutput,
+               &CMainDialog::OnOutputFileChanged);
+    }
+    return QDialog::eventFilter(watched, event);
+}
 
 void CMainDialog::UpdateStartButton() {
     if (!m_ready) {
@@ -100,16 +174,13 @@ void CMainDialog::ReportUnusableFile(const QString& path) {
 
 void CMainDialog::OnBallsFileChanged() {
     const QString path = m_ui->ballsFileEdit->text();
+    m_checkedBalls = path;
     m_ballCount = 0;
+    bool unreadable = false;
     if (!path.isEmpty()) {
         m_ballCount = CountBalls(path.toStdString());
-        if (m_ballCount < 0) {
-            ReportUnusableFile(path);
-            // Emptying the field runs this handler again, which disables epsilon.
-            m_ui->ballsFileEdit->clear();
-            m_ballCount = 0;
-            return;
-        }
+        unreadable = m_ballCount < 0;
+        m_ballCount = std::max(m_ballCount, 0);
     }
     QSpinBox& spin = *m_ui->epsilonSpin;
     if (m_ballCount > 0) {
@@ -123,19 +194,86 @@ void CMainDialog::OnBallsFileChanged() {
     }
     // The spin's text need not change with its range.
     UpdateStartButton();
+    if (unreadable) {
+        ReportUnusableFile(path);
+        // The name stays, selected, to be corrected.
+        m_ui->ballsFileEdit->setFocus(Qt::OtherFocusReason);
+        m_ui->ballsFileEdit->selectAll();
+    }
+}
+
+void CMainDialog::RestoreOutputField() {
+    m_ui->outputFileEdit->setText(m_acceptedOutput);
+    m_checkedOutput = m_acceptedOutput;
+    UpdateStartButton();
 }
 
 bool CMainDialog::OnOutputFileChanged() {
-    const QString path = m_ui->outputFileEdit->text();
-    if (path.isEmpty() || path == m_checkedOutput) {
-        return true;
-    }
-    if (!EmptyResultsFile(path.toStdString())) {
-        ReportUnusableFile(path);
-        m_ui->outputFileEdit->clear();
+    // The question's own focus changes must not ask it again.
+    if (m_checkingOutput) {
         return false;
     }
-    m_checkedOutput = path;
+    const QString path = m_ui->outputFileEdit->text();
+    if (path.isEmpty() || path == m_checkedOutput) {
+        m_checkedOutput = m_acceptedOutput = path;
+        UpdateStartButton();
+        return true;
+    }
+    const QScopedValueRollback checking(m_checkingOutput, true);
+    const std::string file = path.toStdString();
+    const ResultsFileCheck check =
+        InspectResultsFile(file, m_ui->ballsFileEdit->text().toStdString());
+    QString refusal;
+    bool usable = true;
+    switch (check.kind) {
+        case ResultsFileKind::fresh:
+            usable = EmptyResultsFile(file);
+            break;
+        case ResultsFileKind::results:
+            switch (m_services.ask_results_file(this, path, check.rows)) {
+                case ResultsChoice::empty:
+                    usable = EmptyResultsFile(file);
+                    break;
+                case ResultsChoice::append:
+                    usable = OpenResultsFileForAppending(file);
+                    break;
+                case ResultsChoice::cancel:
+                    RestoreOutputField();
+                    return false;
+            }
+            break;
+        case ResultsFileKind::balls_file:
+            refusal = QStringLiteral(
+                "This is the discretized balls file: it is never used as "
+                "the results file.");
+            break;
+        case ResultsFileKind::slice:
+            refusal = QStringLiteral(
+                "A *.pbm file is a slice of a data set: it is never used as "
+                "the results file.");
+            break;
+        case ResultsFileKind::foreign:
+            refusal = QStringLiteral(
+                "This file does not begin with \"; Data_set\": it is no "
+                "results file, and it is not emptied.");
+            break;
+        case ResultsFileKind::cannot_open:
+            usable = false;
+            break;
+    }
+    if (!refusal.isEmpty()) {
+        m_services.show_error(this, kCaption, path + u'\n' + refusal);
+        RestoreOutputField();
+        return false;
+    }
+    if (!usable) {
+        ReportUnusableFile(path);
+        m_ui->outputFileEdit->clear();
+        m_checkedOutput = m_acceptedOutput = QString();
+        UpdateStartButton();
+        return false;
+    }
+    m_checkedOutput = m_acceptedOutput = path;
     UpdateStartButton();
     return true;
 }
@@ -144,6 +282,10 @@ void CMainDialog::OnBrowseBallsFile() {
     const QString path = m_services.pick_balls_file(this);
     if (!path.isEmpty()) {
         m_ui->ballsFileEdit->setText(QDir::toNativeSeparators(path));
+        OnBallsFileChanged();
+    } else if (m_ui->ballsFileEdit->text() != m_checkedBalls) {
+        // The focus left the field for this button: its editing is finished.
+        OnBallsFileChanged();
     }
 }
 
@@ -151,18 +293,27 @@ void CMainDialog::OnBrowseOutputFile() {
     const QString path = m_services.pick_output_file(this);
     if (!path.isEmpty()) {
         m_ui->outputFileEdit->setText(QDir::toNativeSeparators(path));
+    }
+    if (m_ui->outputFileEdit->text() != m_checkedOutput) {
         OnOutputFileChanged();
     }
 }
 
 void CMainDialog::SetRunning(bool running) {
-    m_ui->startButton->setEnabled(!running);
-    m_ui->stopButton->setEnabled(running);
+    // The focus passes between Start and Stop; a disabled button would hand it on to Exit.
+    QPushButton* const on = running ? m_ui->stopButton : m_ui->startButton;
+    QPushButton* const off = running ? m_ui->startButton : m_ui->stopButton;
+    on->setEnabled(true);
+    if (off->hasFocus()) {
+        on->setFocus();
+    }
+    off->setEnabled(false);
     for (QWidget* control : std::initializer_list<QWidget*>{
              m_ui->ballsFileEdit, m_ui->ballsBrowseButton, m_ui->epsilonSpin, m_ui->dataSetList,
              m_ui->verboseCheck, m_ui->outputFileEdit, m_ui->outputBrowseButton}) {
         control->setEnabled(!running);
     }
+    m_ui->resultsView->SetRunning(running);
     if (running) {
         m_timer.start();
     } else {
@@ -175,13 +326,33 @@ void CMainDialog::OnStart() {
     if (m_runner != nullptr || m_waitingForStopped) {
         return;
     }
-    // A results file typed but not yet confirmed by leaving the field.
-    if (!OnOutputFileChanged()) {
+    // A name typed but not yet finished by Enter or by leaving its field.
+    if (m_ui->ballsFileEdit->text() != m_checkedBalls) {
+        OnBallsFileChanged();
+    }
+    if (!OnOutputFileChanged() || !m_ui->startButton->isEnabled()) {
         return;
     }
     m_dataSets.clear();
+    m_rowOfDataSet.clear();
+    ResultsModel& rows = m_ui->resultsView->Model();
     for (int i = 0; i < m_ui->dataSetList->GetCount(); ++i) {
-        CollectDataSets(m_ui->dataSetList->GetText(i), m_dataSets);
+        const std::string entry = m_ui->dataSetList->GetText(i);
+        const size_t first = m_dataSets.size();
+        std::string problem;
+        CollectDataSets(entry, m_dataSets, &problem);
+        if (m_dataSets.size() == first) {
+            ResultRow skipped;
+            skipped.directory = entry;
+            skipped.status = RowStatus::skipped;
+            skipped.note = problem;
+            rows.AddRow(std::move(skipped));
+        }
+        for (size_t j = first; j < m_dataSets.size(); ++j) {
+            ResultRow waiting;
+            waiting.directory = m_dataSets[j];
+            m_rowOfDataSet.push_back(rows.AddRow(std::move(waiting)));
+        }
     }
     SetRunning(true);
     m_current = 0;
@@ -203,6 +374,11 @@ void CMainDialog::RunDataSet() {
         m_ui->ballsFileEdit->text().toStdString(), m_ui->epsilonSpin->value(),
         m_ui->outputFileEdit->text().toStdString(), m_ui->verboseCheck->isChecked()};
     const std::string& data_set = m_dataSets[m_current];
+    ResultsModel& rows = m_ui->resultsView->Model();
+    ResultRow row = rows.Row(m_rowOfDataSet[m_current]);
+    row.status = RowStatus::running;
+    rows.SetRow(m_rowOfDataSet[m_current], std::move(row));
+    m_runOutput.clear();
     QStringList arguments;
     for (const std::string& argument : BuildArguments(settings, data_set)) {
         arguments << QString::fromStdString(argument);
@@ -211,8 +387,13 @@ void CMainDialog::RunDataSet() {
     m_runner->setParent(this);
     CChildRunner* runner = m_runner;
     connect(runner, &CChildRunner::finished, this, [this, runner] { OnRunnerFinished(runner); });
+    connect(runner, &CChildRunner::relayed, this, [this, runner](const QString& text) {
+        if (runner == m_runner) {
+            m_runOutput += text;
+        }
+    });
     if (settings.verbose) {
-        AppendOutput(
+        AppendBlock(
             *m_ui->outputPane,
             "Executing " + QString::fromStdString(BuildCommandLine(settings, data_set)) + "\n\n");
     }
@@ -230,8 +411,28 @@ void CMainDialog::OnRunnerFinished(CChildRunner* runner) {
         return;
     }
     m_runner = nullptr;
+    ResultsModel& rows = m_ui->resultsView->Model();
+    const int index = m_rowOfDataSet[m_current];
+    ResultRow row = rows.Row(index);
+    FinishRow(row, ParseEstimatorOutput(m_runOutput.toStdString()), runner->Failure().toStdString(),
+              m_ui->ballsFileEdit->text().toStdString(), m_ui->epsilonSpin->value(),
+              m_ui->verboseCheck->isChecked());
+    rows.SetRow(index, std::move(row));
+    m_runOutput.clear();
     ++m_current;
     RunDataSet();
+}
+
+void CMainDialog::CancelRemainingRows() {
+    ResultsModel& rows = m_ui->resultsView->Model();
+    for (size_t i = m_current; i < m_rowOfDataSet.size(); ++i) {
+        ResultRow row = rows.Row(m_rowOfDataSet[i]);
+        if (row.status == RowStatus::waiting) {
+            row.note = "not started";
+        }
+        row.status = RowStatus::cancelled;
+        rows.SetRow(m_rowOfDataSet[i], std::move(row));
+    }
 }
 
 void CMainDialog::OnStop() {
@@ -244,6 +445,7 @@ void CMainDialog::OnStop() {
     } else {
         return;
     }
+    CancelRemainingRows();
     m_current = m_dataSets.size();
     SetRunning(false);
     emit runEnded();
@@ -252,6 +454,9 @@ void CMainDialog::OnStop() {
 void CMainDialog::reject() {
     if (m_runner != nullptr) {
         m_runner->Cancel();
+    }
+    if (IsRunning()) {
+        CancelRemainingRows();
     }
     m_waitingForStopped = false;
     m_current = m_dataSets.size();

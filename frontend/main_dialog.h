@@ -1,18 +1,21 @@
 // Quenbar's dialog: the discretized-balls file, epsilon, the list of data-set directories, the
 // results file and Verbose; Start runs the estimator once per data set, one after the other,
-// and shows all it writes in the output pane. The message box, the pickers and the estimator's
-// path are passed in, so that tests can stand in for them.
+// shows all it writes in the output pane and adds a row per data set to the Results table.
+// The message boxes, the pickers and the estimator's path are passed in, so that tests can
+// stand in for them.
 #pragma once
 
 #include <QDialog>
 #include <QString>
 #include <QTimer>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "dialog_services.h"
 #include "edit_list_box.h"
+
+class QLineEdit;
 
 namespace Ui {
 class CMainDialog;
@@ -21,24 +24,7 @@ class CMainDialog;
 namespace quenbar {
 
 class CChildRunner;
-
-// Shows an error `text` captioned `caption` and returns when the user has read it.
-using MessageShower =
-    std::function<void(QWidget* parent, const QString& caption, const QString& text)>;
-// Asks the user for a file; an empty text when the user cancels.
-using FilePicker = std::function<QString(QWidget* parent)>;
-
-struct DialogServices {
-    MessageShower show_error;
-    FilePicker pick_balls_file;
-    FilePicker pick_output_file;
-    FolderPicker pick_folder;
-    QString estimator;  // the talvik executable
-};
-
-// The system's message box, open file and save file dialogs, and talvik beside the program
-// or on PATH.
-DialogServices SystemServices();
+class CResultsView;
 
 class CMainDialog : public QDialog {
     Q_OBJECT
@@ -50,6 +36,8 @@ class CMainDialog : public QDialog {
     // Start was pressed, and neither Stop nor the end of the last data set has come yet.
     bool IsRunning() const { return m_runner != nullptr || m_waitingForStopped; }
 
+    CResultsView& Results();
+
   signals:
     // The last data set of a run is done, or the run was stopped.
     void runEnded();
@@ -57,11 +45,16 @@ class CMainDialog : public QDialog {
   public slots:
     void reject() override;
 
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
   private:
     void UpdateStartButton();
+    // Both file fields are checked when their editing is finished (Enter, the focus leaving
+    // the field, Browse), never for a half-typed name.
     void OnBallsFileChanged();
-    // Creates or empties the named results file once per name; false, after the message,
-    // when it cannot be written.
+    // Creates the named results file, or empties it or keeps it for appending as the user
+    // chooses; false, after a message, when the name cannot be used.
     bool OnOutputFileChanged();
     void OnBrowseBallsFile();
     void OnBrowseOutputFile();
@@ -72,7 +65,9 @@ class CMainDialog : public QDialog {
     void RunDataSet();
     void OnRunnerFinished(CChildRunner* runner);
     void SetRunning(bool running);
+    void CancelRemainingRows();
     void ReportUnusableFile(const QString& path);
+    void RestoreOutputField();
 
     std::unique_ptr<Ui::CMainDialog> m_ui;
     DialogServices m_services;
@@ -81,12 +76,17 @@ class CMainDialog : public QDialog {
     int m_ballCount = 0;
     size_t m_current = 0;
     std::vector<std::string> m_dataSets;
+    std::vector<int> m_rowOfDataSet;  // the Results row of each data set of the run
+    QString m_runOutput;              // what the running child has written so far
     // The runner of the running child; a stopped one stays in m_stopped until its child
     // has ended, and the next run waits for that.
     CChildRunner* m_runner = nullptr;
     CChildRunner* m_stopped = nullptr;
     bool m_waitingForStopped = false;
-    QString m_checkedOutput;  // the results file last created or emptied
+    QString m_checkedBalls;    // the balls file text last checked
+    QString m_checkedOutput;   // the field's text when it was last accepted, until it changes
+    QString m_acceptedOutput;  // the results file last accepted: Cancel goes back to it
+    bool m_checkingOutput = false;
 };
 
 }  // namespace quenbar

@@ -1,25 +1,34 @@
 // Renders Quenbar's dialog after a finished run, without a display, and saves it as an image:
-//     quenbar_screenshot OUTPUT.png BALLS_FILE DATA_SET_DIR...
+//     quenbar_screenshot [--results] OUTPUT.png BALLS_FILE DATA_SET_DIR...
 // The run uses a copy of the balls file, which the estimator may complete, and the talvik
-// beside this program.
+// beside this program. With --results the run is verbose and the image shows the Results tab
+// with the plot of the first data set's fit.
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QFile>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
 
 #include "main_dialog.h"
+#include "results_view.h"
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
-    const QStringList args = QApplication::arguments();
+    QStringList args = QApplication::arguments();
+    const bool results = args.size() > 1 && args[1] == QStringLiteral("--results");
+    if (results) {
+        args.removeAt(1);
+    }
     if (args.size() < 4) {
-        std::fprintf(stderr, "usage: quenbar_screenshot OUTPUT.png BALLS_FILE DATA_SET_DIR...\n");
+        std::fprintf(stderr,
+                     "usage: quenbar_screenshot [--results] OUTPUT.png BALLS_FILE "
+                     "DATA_SET_DIR...\n");
         return 1;
     }
     QTemporaryDir scratch;
@@ -35,14 +44,19 @@ int main(int argc, char** argv) {
         failed = true;
     };
     quenbar::CMainDialog dialog(services);
-    dialog.resize(720, 640);
+    dialog.resize(results ? QSize(860, 900) : QSize(720, 640));
     dialog.show();
     auto* list = dialog.findChild<quenbar::CEditListBox*>(QStringLiteral("dataSetList"));
     for (qsizetype i = 3; i < args.size(); ++i) {
         list->AddEntry(args[i].toStdString());
     }
-    // The balls field last: its change re-evaluates Start.
-    dialog.findChild<QLineEdit*>(QStringLiteral("ballsFileEdit"))->setText(balls);
+    // The balls field last, as if typed and finished with Enter: it re-evaluates Start.
+    auto* balls_field = dialog.findChild<QLineEdit*>(QStringLiteral("ballsFileEdit"));
+    balls_field->setText(balls);
+    emit balls_field->returnPressed();
+    if (results) {
+        dialog.findChild<QCheckBox*>(QStringLiteral("verboseCheck"))->setChecked(true);
+    }
     auto* start = dialog.findChild<QPushButton*>(QStringLiteral("startButton"));
     if (failed || !start->isEnabled()) {
         std::fprintf(stderr, "quenbar_screenshot: the run cannot start\n");
@@ -53,6 +67,10 @@ int main(int argc, char** argv) {
     start->click();
     if (dialog.IsRunning()) {
         loop.exec();
+    }
+    if (results) {
+        dialog.findChild<QTabWidget*>(QStringLiteral("outputTabs"))->setCurrentIndex(1);
+        dialog.Results().SelectRow(0);
     }
     QApplication::processEvents();
     if (!dialog.grab().save(args[1])) {

@@ -84,10 +84,14 @@ int CountBallsInText(std::span<const uint8_t> bytes) {
     return static_cast<int>(count);
 }
 
-void CollectDataSets(const std::string& entry, std::vector<std::string>& data_sets) {
+void CollectDataSets(const std::string& entry, std::vector<std::string>& data_sets,
+                     std::string* problem) {
     namespace fs = std::filesystem;
     // An empty entry would otherwise search the root directory.
     if (entry.empty()) {
+        if (problem != nullptr) {
+            *problem = "the entry is empty";
+        }
         return;
     }
     std::string path = entry;
@@ -97,13 +101,17 @@ void CollectDataSets(const std::string& entry, std::vector<std::string>& data_se
     std::error_code error;
     fs::directory_iterator it(path, error);
     if (error) {
+        if (problem != nullptr) {
+            *problem = "cannot list the directory: " + error.message();
+        }
         return;
     }
     std::vector<std::string> names;
     for (; !error && it != fs::directory_iterator(); it.increment(error)) {
         std::error_code type_error;
-        if (it->is_directory(type_error)) {
-            names.push_back(it->path().filename().string());
+        std::string name = it->path().filename().string();
+        if (it->is_directory(type_error) && !name.starts_with('.')) {
+            names.push_back(std::move(name));
         }
     }
     std::sort(names.begin(), names.end());
@@ -113,11 +121,6 @@ void CollectDataSets(const std::string& entry, std::vector<std::string>& data_se
     if (names.empty()) {
         data_sets.push_back(entry);
     }
-}
-
-bool EmptyResultsFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    return file != nullptr && std::fclose(file) == 0;
 }
 
 std::string BuildCommandLine(const EstimatorSettings& settings, const std::string& data_set) {

@@ -25,13 +25,12 @@ int CountBalls(const std::string& path);
 int CountBallsInText(std::span<const uint8_t> text);
 
 // Appends the data sets that one list entry stands for: each of its sub-directories in
-// ascending name order, or the entry itself when it has none. An entry that names no
-// searchable directory adds nothing.
-void CollectDataSets(const std::string& entry, std::vector<std::string>& data_sets);
-
-// Creates the results file empty, or empties it, so that the next run starts it afresh with
-// its header line. False when it cannot be opened for writing.
-bool EmptyResultsFile(const std::string& path);
+// ascending name order, or the entry itself when it has none. Hidden sub-directories (a name
+// that starts with ".") are left out: Brisolt writes a data set under such a name until it is
+// complete. An entry that names no searchable directory adds nothing, and then `problem`, when
+// given, receives the reason.
+void CollectDataSets(const std::string& entry, std::vector<std::string>& data_sets,
+                     std::string* problem = nullptr);
 
 // The estimator's name, looked up beside the front-end and on PATH.
 inline constexpr const char* kEstimatorName = "talvik";

@@ -9,6 +9,7 @@
 #include <map>
 #include <type_traits>
 
+#include "file_bytes.h"
 #include "number_text.h"
 #include "radius_law.h"
 
@@ -172,6 +173,15 @@ bool parse_model_text(const std::string& text, ModelRecord& r, std::string& erro
         error = "the radius " + std::to_string(p.max_radius) + " is above 1000.";
     }
     return error.empty();
+}
+
+bool read_model_file(const std::string& path, ModelRecord& record, std::string& error) {
+    std::vector<uint8_t> bytes;
+    if (talvik::read_whole_file(path, bytes) != talvik::ReadOutcome::ok) {
+        error = "the file cannot be read.";
+        return false;
+    }
+    return parse_model_text(std::string(bytes.begin(), bytes.end()), record, error);
 }
 
 double volume_fraction(const talvik::BitVolume& volume) {

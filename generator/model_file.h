@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bit_volume.h"
-#include "boolean_model.h"
 #include "miles_densities.h"
+#include "model_parameters.h"
 
 namespace brisolt {
 
@@ -41,6 +41,10 @@ std::string model_file_text(const ModelRecord& record);
 // Reads the text back: false, with what is wrong in `error`, when a line is missing or does
 // not read. Unknown lines are passed over.
 bool parse_model_text(const std::string& text, ModelRecord& record, std::string& error);
+
+// Reads and parses the file at `path`: false, with what is wrong in `error`, when it cannot be
+// read or does not parse.
+bool read_model_file(const std::string& path, ModelRecord& record, std::string& error);
 
 // The share of the volume's voxels that are set.
 double volume_fraction(const talvik::BitVolume& volume);

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "boolean_model.h"
+#include "model_parameters.h"
 
 namespace brisolt {
 

@@ -5,6 +5,8 @@ set -eu
 packages="g++ make cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev"
 # Qt's SVG plugins draw the dialogs' window icons.
 packages="$packages libqt6svg6"
+# Quenbar's plot of the fit and its SVG export; Qt Charts' CMake package needs Qt OpenGL's.
+packages="$packages qt6-charts-dev qt6-svg-dev libqt6opengl6-dev"
 # The fuzz targets are built with clang's libFuzzer.
 packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages $*"

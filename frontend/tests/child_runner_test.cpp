@@ -182,6 +182,25 @@ TEST_F(ChildRunnerTest, MissingExecutableIsReportedWithTheSystemsReason) {
     EXPECT_EQ(text.count(QChar(u'\n')), 2) << text.toStdString();
 }
 
+TEST_F(ChildRunnerTest, EachChildsOutputBeginsALineOfItsOwn) {
+    CChildRunner first(TEST_CHILD, {"out:first", "sleep:300", "out: part"}, pane);
+    QSignalSpy relayed(&first, &CChildRunner::relayed);
+    ASSERT_TRUE(run(first));
+    QString seen;
+    for (const QList<QVariant>& arguments : relayed) {
+        seen += arguments[0].toString();
+    }
+    EXPECT_EQ(seen, "first part");
+    EXPECT_GE(relayed.count(), 2);
+    EXPECT_TRUE(first.Failure().isEmpty());
+    ASSERT_TRUE(run({"out:second"}));
+    CChildRunner missing("/nonexistent/talvik", {}, pane);
+    ASSERT_TRUE(run(missing, 5000));
+    EXPECT_TRUE(pane.toPlainText().startsWith("first part\nsecond\nError creating process\n"))
+        << shown();
+    EXPECT_EQ(missing.Failure().left(24), "Error creating process: ");
+}
+
 TEST_F(ChildRunnerTest, RunnerDestroyedDuringARunLeavesNoChild) {
     ScratchDir dir;
     const QString marker = QString::fromStdString(dir / "marker");

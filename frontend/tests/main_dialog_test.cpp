@@ -6,23 +6,38 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QChart>
+#include <QChartView>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QFile>
+#include <QFontMetrics>
+#include <QImage>
+#include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScatterSeries>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTableView>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
+#include <QValueAxis>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <numbers>
 
 #include "qt_test_support.h"
+#include "result_rows.h"
+#include "results_view.h"
 #include "test_support.h"
 
 namespace quenbar {
@@ -52,6 +67,13 @@ class MainDialogTest : public ::testing::Test {
         services.pick_balls_file = [this](QWidget*) { return picked_file; };
         services.pick_output_file = [this](QWidget*) { return picked_file; };
         services.pick_folder = [](QWidget*, const QString&) { return QString(); };
+        services.ask_results_file = [this](QWidget*, const QString& path, int rows) {
+            questions.push_back({path, rows});
+            return results_choice;
+        };
+        services.pick_save_file = [this](QWidget*, const QString&, const QString&) {
+            return saved_file;
+        };
         services.estimator = estimator;
         dialog = std::make_unique<CMainDialog>(services);
         dialog->show();
@@ -84,9 +106,21 @@ class MainDialogTest : public ::testing::Test {
                           view->visualItemRect(view->item(row)).center());
     }
 
+    // A name typed into a file field and finished with Enter.
+    static void Enter(QLineEdit* field, const std::string& text) {
+        field->setText(QString::fromStdString(text));
+        QTest::keyClick(field, Qt::Key_Return);
+    }
+
     void SetBalls(const std::string& text) {
         write_file(scratch / "balls.txt", text);
-        balls()->setText(QString::fromStdString(scratch / "balls.txt"));
+        Enter(balls(), scratch / "balls.txt");
+    }
+
+    // The shipped balls file, copied: talvik may complete it.
+    void ShippedBalls() {
+        fs::copy_file(EXAMPLES_DIR "/balls_r1-5.txt", scratch / "balls.txt");
+        Enter(balls(), scratch / "balls.txt");
     }
 
     // Two data sets, a and b, each a copy of the shipped example, under one entry.
@@ -147,9 +181,17 @@ class MainDialogTest : public ::testing::Test {
         EXPECT_EQ(find<QProgressBar>("progressBar")->value(), 0);
     }
 
+    struct Question {
+        QString path;
+        int rows;
+    };
+
     ScratchDir scratch;
     std::vector<Message> messages;
+    std::vector<Question> questions;
+    ResultsChoice results_choice = ResultsChoice::cancel;
     QString picked_file;
+    QString saved_file;
     std::unique_ptr<CMainDialog> dialog;
 };
 
@@ -167,6 +209,9 @@ TEST_F(MainDialogTest, OpensWithNothingToStart) {
     EXPECT_EQ(balls()->toolTip(), "Discretized balls File");
     EXPECT_EQ(list()->GetCount(), 0);
     EXPECT_TRUE(pane().isEmpty());
+    EXPECT_TRUE(find<QPlainTextEdit>("outputPane")->isReadOnly());
+    const QFontMetrics metrics(find<QPlainTextEdit>("outputPane")->font());
+    EXPECT_EQ(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("MMMM"));
     EXPECT_TRUE(QFile::exists(":/quenbar/quenbar.svg"));
     EXPECT_TRUE(!svg_icons_available() || !dialog->windowIcon().isNull());
     for (const char* name :
@@ -192,31 +237,44 @@ TEST_F(MainDialogTest, BallsFileSetsTheRangeOfEpsilonAndEnablesStart) {
     }
     EXPECT_EQ(epsilon()->value(), 3);
 
-    balls()->clear();
+    Enter(balls(), "");
     EXPECT_FALSE(epsilon()->isEnabled());
     EXPECT_EQ(epsilon()->text(), "0");
     EXPECT_FALSE(button("startButton")->isEnabled());
 }
 
-TEST_F(MainDialogTest, UnreadableBallsFileIsReportedAndCleared) {
+TEST_F(MainDialogTest, BallsFileIsCheckedWhenTypingIsDoneAndAnUnreadableNameIsKept) {
     SetBalls(kThreeBalls);
-    const std::string missing = scratch / "missing.txt";
-    balls()->setText(QString::fromStdString(missing));
+    AddEntry(scratch.path().string());
+    ASSERT_TRUE(button("startButton")->isEnabled());
+    const QString missing = QString::fromStdString(scratch / "missing.txt");
+    balls()->setFocus();
+    balls()->selectAll();
+    QTest::keyClicks(balls(), missing);
+    QTest::keyClick(balls(), Qt::Key_Backspace);
+    QTest::keyClicks(balls(), "t");
+    EXPECT_TRUE(messages.empty()) << messages[0].text.toStdString();
+    EXPECT_EQ(epsilon()->maximum(), 3);
+
+    QTest::keyClick(balls(), Qt::Key_Return);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].caption, "Quenbar");
-    EXPECT_EQ(messages[0].text, QString::fromStdString(missing) + "\nCannot open file");
-    EXPECT_TRUE(balls()->text().isEmpty());
+    EXPECT_EQ(messages[0].text, missing + "\nCannot open file");
+    EXPECT_EQ(balls()->text(), missing);
+    EXPECT_EQ(balls()->selectedText(), missing);
+    EXPECT_TRUE(balls()->hasFocus());
     EXPECT_FALSE(epsilon()->isEnabled());
     EXPECT_EQ(epsilon()->value(), 0);
+    EXPECT_FALSE(button("startButton")->isEnabled());
 
-    // Typed one character at a time: the first text that names no readable file.
-    messages.clear();
-    balls()->setFocus();
-    QTest::keyClicks(balls(), "/x");
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].text, "/\nCannot open file");
-    EXPECT_EQ(messages[1].text, "x\nCannot open file");
-    EXPECT_TRUE(balls()->text().isEmpty());
+    // Leaving the field finishes the editing too.
+    QTest::keyClicks(balls(), QString::fromStdString(scratch / "balls.txt"));
+    EXPECT_EQ(messages.size(), 1u);
+    QTest::keyClick(balls(), Qt::Key_Tab);
+    QApplication::processEvents();
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_EQ(epsilon()->maximum(), 3);
+    EXPECT_TRUE(button("startButton")->isEnabled());
 }
 
 TEST_F(MainDialogTest, BrokenBallsFileLeavesEpsilonDisabledWithoutAMessage) {
@@ -256,22 +314,26 @@ TEST_F(MainDialogTest, BrowseWritesThePickedPaths) {
 }
 
 TEST_F(MainDialogTest, TwoDataSetsRunOneAfterTheOtherIntoTheResultsFile) {
-    fs::copy_file(EXAMPLES_DIR "/balls_r1-5.txt", scratch / "balls.txt");
+    ShippedBalls();
     const std::string sets = TwoDataSets();
     AddEntry(sets);
-    balls()->setText(QString::fromStdString(scratch / "balls.txt"));
     epsilon()->setValue(5);
 
     // Typed one character at a time: no file for the half-typed names, the whole name on
-    // leaving the field.
+    // leaving the field, and the question before its rows are lost.
     const std::string results = scratch / "results.txt";
-    write_file(results, "old contents\n");
+    write_file(results, "; Data_set\tV2\tV1\tV0\nold row\n");
     output()->setFocus();
     QTest::keyClicks(output(), QString::fromStdString(results));
     EXPECT_FALSE(fs::exists(scratch / "r"));
     EXPECT_FALSE(fs::exists(scratch / "results.tx"));
-    EXPECT_EQ(read_file(results), "old contents\n");
+    EXPECT_TRUE(questions.empty());
+    results_choice = ResultsChoice::empty;
     QTest::keyClick(output(), Qt::Key_Tab);
+    QApplication::processEvents();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].path.toStdString(), results);
+    EXPECT_EQ(questions[0].rows, 1);
     EXPECT_EQ(read_file(results), "");
 
     ASSERT_TRUE(RunToTheEnd());
@@ -300,18 +362,56 @@ TEST_F(MainDialogTest, TwoDataSetsRunOneAfterTheOtherIntoTheResultsFile) {
     EXPECT_EQ(std::count(appended.begin(), appended.end(), '\n'), 5);
 }
 
-TEST_F(MainDialogTest, ResultsFileIsPreparedBeforeAStartWithoutLeavingTheField) {
-    fs::copy_file(EXAMPLES_DIR "/balls_r1-5.txt", scratch / "balls.txt");
+TEST_F(MainDialogTest, ResultsFileWithRowsIsKeptUnlessTheUserEmptiesIt) {
+    ShippedBalls();
     AddEntry(EXAMPLES_DIR "/boolean64");
-    balls()->setText(QString::fromStdString(scratch / "balls.txt"));
     const std::string results = scratch / "results.txt";
-    write_file(results, "old row\n");
+    const std::string rows = "; Data_set\tV2\tV1\tV0\nold one\nold two\n";
+    write_file(results, rows);
+
+    // Cancel: the field gets its previous text back, the file stays as it was.
+    Enter(output(), results);
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0].rows, 2);
+    EXPECT_TRUE(output()->text().isEmpty());
+    EXPECT_EQ(read_file(results), rows);
+
+    // Browse asks once, its own overwrite question being the same one.
+    picked_file = QString::fromStdString(results);
+    QTest::mouseClick(button("outputBrowseButton"), Qt::LeftButton);
+    EXPECT_EQ(questions.size(), 2u);
+    EXPECT_EQ(read_file(results), rows);
+
+    // Named but not yet finished when Start is pressed: asked then, and Append keeps the rows.
+    results_choice = ResultsChoice::append;
     output()->setText(QString::fromStdString(results));
-    EXPECT_EQ(read_file(results), "old row\n");
     ASSERT_TRUE(RunToTheEnd());
-    const std::string rows = read_file(results);
-    EXPECT_EQ(rows.find("old row"), std::string::npos);
-    EXPECT_EQ(std::count(rows.begin(), rows.end(), '\n'), 2) << rows;
+    EXPECT_EQ(questions.size(), 3u);
+    const std::string after = read_file(results);
+    EXPECT_EQ(after.rfind(rows, 0), 0u) << after;
+    EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 4) << after;
+}
+
+TEST_F(MainDialogTest, BallsFileSlicesAndOtherFilesAreNeverTakenAsResultsFile) {
+    SetBalls(kThreeBalls);
+    const std::string notes = scratch / "notes.txt";
+    write_file(notes, "my notes\n");
+    results_choice = ResultsChoice::empty;
+    for (const std::string& name : {scratch / "balls.txt", notes, scratch / "slice000.pbm"}) {
+        Enter(output(), name);
+    }
+    ASSERT_EQ(messages.size(), 3u);
+    EXPECT_EQ(messages[0].text.toStdString(),
+              scratch / "balls.txt" +
+                  "\nThis is the discretized balls file: it is never used as the results file.");
+    EXPECT_TRUE(messages[1].text.contains("does not begin with \"; Data_set\""))
+        << messages[1].text.toStdString();
+    EXPECT_TRUE(messages[2].text.contains("*.pbm")) << messages[2].text.toStdString();
+    EXPECT_TRUE(questions.empty());
+    EXPECT_EQ(read_file(scratch / "balls.txt"), kThreeBalls);
+    EXPECT_EQ(read_file(notes), "my notes\n");
+    EXPECT_FALSE(fs::exists(scratch / "slice000.pbm"));
+    EXPECT_TRUE(output()->text().isEmpty());
 }
 
 TEST_F(MainDialogTest, UnwritableResultsFileIsReportedAndStartsNothing) {
@@ -321,6 +421,7 @@ TEST_F(MainDialogTest, UnwritableResultsFileIsReportedAndStartsNothing) {
     output()->setFocus();
     output()->setText(QString::fromStdString(directory));
     QTest::keyClick(output(), Qt::Key_Tab);
+    QApplication::processEvents();
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, QString::fromStdString(directory) + "\nCannot open file");
     EXPECT_TRUE(output()->text().isEmpty());
@@ -334,10 +435,9 @@ TEST_F(MainDialogTest, UnwritableResultsFileIsReportedAndStartsNothing) {
 }
 
 TEST_F(MainDialogTest, VerbosePrecedesEachDataSetWithItsCommandLine) {
-    fs::copy_file(EXAMPLES_DIR "/balls_r1-5.txt", scratch / "balls.txt");
+    ShippedBalls();
     const std::string sets = TwoDataSets();
     AddEntry(sets);
-    balls()->setText(QString::fromStdString(scratch / "balls.txt"));
     QTest::mouseClick(find<QCheckBox>("verboseCheck"), Qt::LeftButton);
     ASSERT_TRUE(find<QCheckBox>("verboseCheck")->isChecked());
     ASSERT_TRUE(RunToTheEnd());
@@ -356,9 +456,8 @@ TEST_F(MainDialogTest, VerbosePrecedesEachDataSetWithItsCommandLine) {
 }
 
 TEST_F(MainDialogTest, TypedEpsilonThatIsNoNumberIsNotUsed) {
-    fs::copy_file(EXAMPLES_DIR "/balls_r1-5.txt", scratch / "balls.txt");
+    ShippedBalls();
     AddEntry(EXAMPLES_DIR "/boolean64");
-    balls()->setText(QString::fromStdString(scratch / "balls.txt"));
     QTest::mouseClick(find<QCheckBox>("verboseCheck"), Qt::LeftButton);
     epsilon()->setFocus();
     epsilon()->selectAll();
@@ -378,6 +477,255 @@ TEST_F(MainDialogTest, EntryWithoutADirectoryRunsNothing) {
     EXPECT_FALSE(dialog->IsRunning());
     ExpectIdle();
     EXPECT_TRUE(pane().isEmpty());
+}
+
+// RFC 4180 records, as a spreadsheet reads them.
+std::vector<std::vector<std::string>> ReadCsv(const std::string& text) {
+    std::vector<std::vector<std::string>> records(1, std::vector<std::string>(1));
+    bool quoted = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        std::string& field = records.back().back();
+        if (quoted) {
+            if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+                field += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                field += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            records.back().emplace_back();
+        } else if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+            ++i;
+            records.emplace_back(1);
+        } else {
+            field += c;
+        }
+    }
+    records.pop_back();  // after the last record's line end
+    return records;
+}
+
+// The values of every "V2: ", "V1: " and "V0: " line of the pane, in order.
+QStringList PrintedValues(const QString& text) {
+    const QRegularExpression line("^V[210]: +(\\S+)$", QRegularExpression::MultilineOption);
+    QStringList values;
+    for (auto it = line.globalMatch(text); it.hasNext();) {
+        values << it.next().captured(1);
+    }
+    return values;
+}
+
+// The correction values that the balls file stores, ball by ball.
+std::vector<double> StoredDe(const std::string& balls_path) {
+    const QRegularExpression line("^\\[ *(\\S+)\\]", QRegularExpression::MultilineOption);
+    std::vector<double> de;
+    const QString text = QString::fromStdString(read_file(balls_path));
+    for (auto it = line.globalMatch(text); it.hasNext();) {
+        de.push_back(it.next().captured(1).toDouble());
+    }
+    return de;
+}
+
+TEST_F(MainDialogTest, ResultsTableHoldsEveryDataSetWithTheTruthBesideTheEstimate) {
+    // Too small for the measuring window: talvik refuses it with a message.
+    const std::string tiny = scratch / "tiny";
+    fs::create_directory(tiny);
+    write_file(tiny + "/slice000.pbm", std::string("P4\n8 8\n") + std::string(8, '\0'));
+    // Every ball of radius 3; the folder's name needs quoting in CSV.
+    const std::string out = scratch / "brisolt, \"one\"";
+    fs::create_directory(out);
+    QProcess brisolt;
+    brisolt.start(BRISOLT_EXECUTABLE, {"--batch",
+                                       "--x",
+                                       "24",
+                                       "--y",
+                                       "24",
+                                       "--z",
+                                       "24",
+                                       "--lambda",
+                                       "0.002",
+                                       "--radius",
+                                       "3",
+                                       "--law",
+                                       "Fixed",
+                                       "--p1",
+                                       "1",
+                                       "--p2",
+                                       "1",
+                                       "--count",
+                                       "1",
+                                       "--prefix",
+                                       "s",
+                                       "--out",
+                                       QString::fromStdString(out),
+                                       "--seed",
+                                       "7",
+                                       "--yes"});
+    ASSERT_TRUE(brisolt.waitForFinished(60000));
+    ASSERT_EQ(brisolt.exitCode(), 0) << brisolt.readAllStandardError().toStdString();
+    const std::string generated = out + "/s000";
+    const std::vector<std::string> entries = {tiny, scratch / "missing", EXAMPLES_DIR "/boolean64",
+                                              generated};
+    for (const std::string& entry : entries) {
+        AddEntry(entry);
+    }
+    ShippedBalls();
+    epsilon()->setValue(2);
+    ASSERT_TRUE(RunToTheEnd());
+
+    const std::vector<ResultRow>& rows = dialog->Results().Model().Rows();
+    ASSERT_EQ(rows.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(rows[i].directory, entries[i]);
+    }
+    EXPECT_EQ(rows[0].status, RowStatus::failed);
+    EXPECT_EQ(rows[0].note.rfind("talvik: ", 0), 0u) << rows[0].note;
+    EXPECT_NE(rows[0].note.find("too small"), std::string::npos) << rows[0].note;
+    EXPECT_EQ(rows[1].status, RowStatus::skipped);
+    EXPECT_EQ(rows[1].note, "cannot list the directory: No such file or directory");
+    EXPECT_EQ(rows[2].status, RowStatus::done);
+    EXPECT_EQ(rows[3].status, RowStatus::done);
+    EXPECT_FALSE(rows[2].truth);
+    EXPECT_EQ(rows[2].note, kQuietNote);
+    const QStringList printed = PrintedValues(pane());
+    ASSERT_EQ(printed.size(), 6) << pane().toStdString();
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(QString::fromStdString(rows[2].values[k]), printed[static_cast<qsizetype>(k)]);
+        EXPECT_EQ(QString::fromStdString(rows[3].values[k]),
+                  printed[static_cast<qsizetype>(k) + 3]);
+    }
+
+    // Miles' formulae for balls of the one radius rho = 3 + de: the mean grain is one ball.
+    ASSERT_TRUE(rows[3].truth);
+    const RowTruth& truth = *rows[3].truth;
+    EXPECT_EQ(truth.de, StoredDe(scratch / "balls.txt").at(1));
+    constexpr double pi = std::numbers::pi;
+    const double lambda = 0.002;
+    const double rho = 3.0 + truth.de;
+    const double volume = 4.0 / 3.0 * pi * rho * rho * rho;
+    const double surface = 4.0 * pi * rho * rho;
+    const double curvature = 4.0 * pi * rho;
+    const double empty = std::exp(-lambda * volume);
+    const double expected[3] = {
+        lambda * surface / 2.0 * empty,
+        (lambda * curvature - pi * pi / 32.0 * lambda * lambda * surface * surface) * empty / pi,
+        (lambda - lambda * lambda * curvature * surface / (4.0 * pi) +
+         pi / 384.0 * lambda * lambda * lambda * surface * surface * surface) *
+            empty};
+    for (size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(truth.values[k], expected[k], 1e-12 * std::fabs(expected[k])) << k;
+        const double estimate = printed[static_cast<qsizetype>(k) + 3].toDouble();
+        EXPECT_NEAR(truth.error_percent[k], (estimate - expected[k]) / std::fabs(expected[k]) * 100,
+                    1e-9)
+            << k;
+    }
+
+    // Saved as CSV, the table reads back with every digit.
+    saved_file = QString::fromStdString(scratch / "table.csv");
+    QTest::mouseClick(find<QPushButton>("saveCsvButton"), Qt::LeftButton);
+    const std::vector<std::vector<std::string>> csv = ReadCsv(read_file(scratch / "table.csv"));
+    ASSERT_EQ(csv.size(), 5u);
+    EXPECT_EQ(csv[0], std::vector<std::string>(kColumnTitles.begin(), kColumnTitles.end()));
+    for (size_t i = 0; i < 4; ++i) {
+        ASSERT_EQ(csv[i + 1].size(), kColumnTitles.size()) << i;
+        EXPECT_EQ(csv[i + 1][kDataSetColumn], entries[i]);
+        EXPECT_EQ(csv[i + 1][kStatusColumn], StatusText(rows[i].status));
+        EXPECT_EQ(csv[i + 1][kNoteColumn], rows[i].note);
+    }
+    EXPECT_EQ(csv[3][kV2Column], rows[2].values[0]);
+    EXPECT_EQ(csv[4][kV2Column + 2], rows[3].values[2]);
+    EXPECT_EQ(std::stod(csv[4][kDeColumn]), truth.de);
+    EXPECT_EQ(std::stod(csv[4][kTruthColumn + 1]), truth.values[1]);
+    EXPECT_EQ(std::stod(csv[4][kErrorColumn + 2]), truth.error_percent[2]);
+    EXPECT_EQ(csv[1][kTruthColumn], "");
+
+    // Copied rows are tab-separated lines, in the table's order.
+    auto* table = find<QTableView>("resultsTable");
+    table->selectionModel()->select(table->model()->index(2, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->selectionModel()->select(table->model()->index(0, 0),
+                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
+    const QStringList lines = QApplication::clipboard()->text().split('\n');
+    ASSERT_EQ(lines.size(), 3) << QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(lines[0].split('\t').first().toStdString(), tiny);
+    EXPECT_EQ(lines[1].split('\t').value(kV2Column + 1).toStdString(), rows[2].values[1]);
+    EXPECT_EQ(lines[1].split('\t').size(), static_cast<qsizetype>(kColumnTitles.size()));
+    EXPECT_EQ(lines[2], "");
+
+    // A quiet run's row tells how to get the plot.
+    dialog->Results().SelectRow(2);
+    EXPECT_TRUE(find<QLabel>("fitText")->text().contains("tick Verbose Output"));
+    EXPECT_FALSE(find<QPushButton>("savePngButton")->isEnabled());
+}
+
+TEST_F(MainDialogTest, PlotHoldsTheShellVolumesOfTheVerboseOutput) {
+    ShippedBalls();
+    AddEntry(EXAMPLES_DIR "/boolean64");
+    QTest::mouseClick(find<QCheckBox>("verboseCheck"), Qt::LeftButton);
+    ASSERT_TRUE(RunToTheEnd());
+    dialog->Results().SelectRow(0);
+
+    // V(d) is the shell's voxel count over the window's, 54^3 for the 64^3 example.
+    const QRegularExpression volume_line(
+        "volume of \\(\\(Xe\\)\\*\\)d\\\\\\(Xe\\)\\* \\[d = +(\\d+)\\]: (\\d+)$",
+        QRegularExpression::MultilineOption);
+    const std::vector<double> de = StoredDe(scratch / "balls.txt");
+    std::vector<QPointF> expected;
+    for (auto it = volume_line.globalMatch(pane()); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        expected.emplace_back(de.at(m.captured(1).toULongLong() - 1),
+                              m.captured(2).toDouble() / (54.0 * 54.0 * 54.0));
+    }
+    ASSERT_EQ(expected.size(), 5u) << pane().toStdString();
+    QChart* chart = find<QChartView>("fitChart")->chart();
+    QChart* residual_chart = find<QChartView>("residualChart")->chart();
+    auto* measured = chart->findChild<QScatterSeries*>("measured");
+    auto* fit = chart->findChild<QLineSeries*>("fit");
+    auto* residuals = residual_chart->findChild<QScatterSeries*>("residuals");
+    ASSERT_TRUE(measured && fit && residuals);
+    ASSERT_EQ(measured->count(), 5);
+    const QStringList v = PrintedValues(pane());
+    ASSERT_EQ(v.size(), 3);
+    for (int d = 0; d < 5; ++d) {
+        const QPointF p = measured->at(d);
+        EXPECT_NEAR(p.x(), expected[static_cast<size_t>(d)].x(), 1e-15) << d;
+        EXPECT_NEAR(p.y(), expected[static_cast<size_t>(d)].y(), 1e-15) << d;
+        const double x = p.x();
+        const double steiner = 2.0 * v[0].toDouble() * x -
+                               std::numbers::pi * v[1].toDouble() * x * x +
+                               4.0 * std::numbers::pi / 3.0 * v[2].toDouble() * x * x * x;
+        EXPECT_NEAR(residuals->at(d).y(), p.y() - steiner, 1e-15) << d;
+    }
+    for (const QPointF& p : fit->points()) {
+        const double x = p.x();
+        EXPECT_NEAR(p.y(),
+                    2.0 * v[0].toDouble() * x - std::numbers::pi * v[1].toDouble() * x * x +
+                        4.0 * std::numbers::pi / 3.0 * v[2].toDouble() * x * x * x,
+                    1e-15);
+    }
+    EXPECT_GE(fit->points().back().x(), expected.back().x());
+    const QList<QAbstractAxis*> x_axes = chart->axes(Qt::Horizontal);
+    const QList<QAbstractAxis*> y_axes = chart->axes(Qt::Vertical);
+    ASSERT_EQ(x_axes.size(), 1);
+    ASSERT_EQ(y_axes.size(), 1);
+    EXPECT_EQ(x_axes[0]->titleText(), "de (voxels)");
+    EXPECT_EQ(y_axes[0]->titleText(), "shell volume fraction");
+    EXPECT_TRUE(chart->legend()->isVisible());
+
+    saved_file = QString::fromStdString(scratch / "fit.png");
+    QTest::mouseClick(find<QPushButton>("savePngButton"), Qt::LeftButton);
+    EXPECT_FALSE(QImage(saved_file).isNull());
+    saved_file = QString::fromStdString(scratch / "fit.svg");
+    QTest::mouseClick(find<QPushButton>("saveSvgButton"), Qt::LeftButton);
+    EXPECT_NE(read_file(scratch / "fit.svg").find("<svg"), std::string::npos);
+    EXPECT_TRUE(messages.empty());
 }
 
 class MainDialogLongRunTest : public MainDialogTest {
@@ -421,6 +769,11 @@ TEST_F(MainDialogLongRunTest, StopTerminatesTheChildAndStartsNothingMore) {
     ASSERT_EQ(Pids().size(), 1u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Alive(Pids()[0]); }, 5000));
     ExpectIdle();
+    const std::vector<ResultRow>& rows = dialog->Results().Model().Rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].status, RowStatus::cancelled);
+    EXPECT_EQ(rows[1].status, RowStatus::cancelled);
+    EXPECT_EQ(rows[1].note, "not started");
 }
 
 TEST_F(MainDialogLongRunTest, StartWhileTheStoppedChildEndsWaitsForIt) {

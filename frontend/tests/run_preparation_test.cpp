@@ -10,6 +10,7 @@
 
 #include "balls_file.h"
 #include "diagnostics.h"
+#include "results_file.h"
 #include "run_settings.h"
 #include "test_support.h"
 
@@ -133,20 +134,26 @@ TEST(CountBalls, AgreesWithTheEstimatorOnRandomFiles) {
     }
 }
 
-TEST(CollectDataSets, SubDirectoriesStandForTheEntryInNameOrder) {
+TEST(CollectDataSets, SubDirectoriesStandForTheEntryInNameOrderHiddenOnesLeftOut) {
     ScratchDir dir;
     const std::string entry = dir.path().string();
     std::filesystem::create_directories(dir.path() / "b" / "deeper");
     std::filesystem::create_directory(dir / "a");
-    std::filesystem::create_directory(dir / ".hidden");
+    // Brisolt's data set while it is being written.
+    std::filesystem::create_directory(dir / ".c.partial-4242");
     write_file(dir / "slice000.pbm", "P4 1 1\n\x80");
     std::vector<std::string> data_sets = {"earlier"};
     CollectDataSets(entry, data_sets);
-    EXPECT_EQ(data_sets, (std::vector<std::string>{"earlier", entry + "/.hidden", entry + "/a",
-                                                   entry + "/b"}));
+    EXPECT_EQ(data_sets, (std::vector<std::string>{"earlier", entry + "/a", entry + "/b"}));
     data_sets.clear();
     CollectDataSets(entry + "/", data_sets);
-    EXPECT_EQ(data_sets.front(), entry + "/.hidden");
+    EXPECT_EQ(data_sets.front(), entry + "/a");
+    // Only hidden sub-directories: the entry is a data set itself.
+    data_sets.clear();
+    CollectDataSets(dir / "b", data_sets);
+    std::filesystem::rename(dir.path() / "b" / "deeper", dir.path() / "b" / ".deeper");
+    CollectDataSets(dir / "b", data_sets);
+    EXPECT_EQ(data_sets, (std::vector<std::string>{dir / "b" + "/deeper", dir / "b"}));
 }
 
 TEST(CollectDataSets, DirectoryWithoutSubDirectoriesIsItselfAsWritten) {
@@ -168,14 +175,42 @@ TEST(CollectDataSets, LinkToADirectoryCountsAsOne) {
     EXPECT_EQ(data_sets, std::vector<std::string>{dir / "set" + "/linked"});
 }
 
-TEST(CollectDataSets, EntryThatCannotBeSearchedAddsNothing) {
+TEST(CollectDataSets, EntryThatCannotBeSearchedAddsNothingAndSaysWhy) {
     ScratchDir dir;
     write_file(dir / "plain.txt", "x");
     std::vector<std::string> data_sets;
-    CollectDataSets(dir / "missing", data_sets);
-    CollectDataSets(dir / "plain.txt", data_sets);
-    CollectDataSets("", data_sets);
+    std::string missing;
+    std::string plain;
+    std::string empty;
+    CollectDataSets(dir / "missing", data_sets, &missing);
+    CollectDataSets(dir / "plain.txt", data_sets, &plain);
+    CollectDataSets("", data_sets, &empty);
     EXPECT_TRUE(data_sets.empty());
+    EXPECT_EQ(missing, "cannot list the directory: No such file or directory");
+    EXPECT_EQ(plain, "cannot list the directory: Not a directory");
+    EXPECT_EQ(empty, "the entry is empty");
+}
+
+TEST(InspectResultsFile, TellsWhatANameStandsFor) {
+    ScratchDir dir;
+    const std::string balls = dir / "balls.txt";
+    write_file(balls, "3,1\n1,0\n");
+    write_file(dir / "empty.txt", "");
+    write_file(dir / "results.txt",
+               "; Data_set\tV2\tV1\tV0\na  0.1 0.2 0.3\nb  0.1 0.2 0.3\n; Data_set\tV2\tV1\tV0\nc "
+               " 0.1 0.2 0.3");
+    write_file(dir / "notes.txt", "my notes\n");
+    const auto kind = [&](const std::string& path) { return InspectResultsFile(path, balls).kind; };
+    EXPECT_EQ(kind(dir / "new.txt"), ResultsFileKind::fresh);
+    EXPECT_EQ(kind(dir / "empty.txt"), ResultsFileKind::fresh);
+    EXPECT_EQ(kind(dir / "results.txt"), ResultsFileKind::results);
+    EXPECT_EQ(InspectResultsFile(dir / "results.txt", balls).rows, 3);
+    EXPECT_EQ(kind(dir / "notes.txt"), ResultsFileKind::foreign);
+    // The balls file under another spelling of its path.
+    EXPECT_EQ(kind(dir.path().string() + "/./balls.txt"), ResultsFileKind::balls_file);
+    EXPECT_EQ(kind(dir / "new.PBM"), ResultsFileKind::slice);
+    EXPECT_EQ(kind(dir.path().string()), ResultsFileKind::cannot_open);
+    EXPECT_EQ(InspectResultsFile(dir / "balls.txt", "").kind, ResultsFileKind::foreign);
 }
 
 TEST(BuildCommandLine, PiecesInOrderWithQuotedPaths) {
