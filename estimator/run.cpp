@@ -45,6 +45,7 @@ void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
                  "must hold at least %zu.\n",
                  balls.balls.size(), balls.balls.size() == 1 ? "" : "s",
                  settings.balls_path->c_str(), kMinimumBalls);
+    check_fit_is_determined(fit.m);
 
     log("============================================================\n");
     log("  v (e - epsilon, d - delta)\n");

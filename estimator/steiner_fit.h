@@ -28,6 +28,11 @@ struct IntrinsicVolumes {
     double v0 = 0.0;
 };
 
+// Fatal unless the balls determine the three coefficients: M (scaled by the de values) needs
+// three distinct de values of magnitude at least kMissingDe, and an M Mt that is not singular
+// to working precision. Independent of V, so it is checked before the shells are measured.
+void check_fit_is_determined(const Matrix& m);
+
 // (E (M Mt)^-1)(M V), printing every matrix in verbose mode. Fatal when M Mt has no inverse
 // or the results are not finite numbers.
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);

@@ -217,6 +217,24 @@ TEST_F(TalvikRun, TooFewBallsForTheFit) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST_F(TalvikRun, BallsWithoutThreeDistinctValuesAreRefusedOnceTheValuesAreStored) {
+    const std::string singular =
+        "talvik: Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at least "
+        "three balls with distinct de values).\n";
+    // Radii 1, 2, 2, the middle one without a value.
+    write_file(balls_, format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
+                                          workloads::euclidean_ball(2),
+                                          workloads::euclidean_ball(2, 1.7314086001144915)}));
+    const auto r = talvik({"/d", balls_, "/b", data_, "/e", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, singular);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_balls_file(balls_).balls[1].de, 1.7314086001144915);
+    const DiscretizedBall one = workloads::euclidean_ball(1, 0.8308861181319003);
+    write_file(balls_, format_balls_file({one, one, one}));
+    EXPECT_EQ(talvik({"/d", balls_, "/b", data_, "/e", "1"}).err, singular);
+}
+
 TEST_F(TalvikRun, DataSetWithoutAMeasuringWindowIsRefused) {
     const std::string small = scratch_ / "small";
     workloads::write_data_set(small, BitVolume(30, 10, 30));

@@ -127,6 +127,33 @@ TEST(SteinerFit, FewerThanThreeBallsCannotBeFitted) {
     }
 }
 
+TEST(SteinerFit, BallsThatCannotDetermineTheFitAreRefused) {
+    const double tiny = 1e-13;  // the single voxel's de
+    const std::vector<std::vector<double>> refused = {{0.83, 1.73, 1.73},
+                                                      {0.83, 0.83, 0.83},
+                                                      {0.83, 1.73, 0.83, 1.73},
+                                                      {tiny, 0.83, 1.73},
+                                                      {1.0, 1.0 + 1e-12, 2.0}};
+    for (const std::vector<double>& des : refused) {
+        try {
+            check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m);
+            ADD_FAILURE() << des.size() << " balls accepted, the second de " << des[1];
+        } catch (const FatalError& error) {
+            EXPECT_THAT(error.what(), HasSubstr("M*Mt is singular"));
+        }
+    }
+    const std::vector<std::vector<double>> accepted = {
+        {tiny, 0.83, 1.73, 2.88},
+        {-0.5, 0.5, 1.0},
+        {29.9, 30.0, 30.1},
+        {0.8308861181319003, 1.7314086001144915, 2.8838096202262022, 3.7149449575891254,
+         4.8516803994211273}};
+    for (const std::vector<double>& des : accepted) {
+        EXPECT_NO_THROW(
+            check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m));
+    }
+}
+
 TEST(ResultsFile, HeaderOnceThenOneRowPerRun) {
     ScratchDir dir;
     const std::string path = dir / "results.txt";
