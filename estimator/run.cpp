@@ -7,6 +7,7 @@
 #include "diagnostics.h"
 #include "morphology.h"
 #include "reference_shell.h"
+#include "results_file.h"
 #include "shells.h"
 #include "steiner_fit.h"
 

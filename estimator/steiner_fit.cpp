@@ -124,22 +124,4 @@ void print_results(std::FILE* out, const IntrinsicVolumes& volumes) {
     std::fflush(out);
 }
 
-bool append_results_row(const std::string& path, const std::string& data_set_directory,
-                        const IntrinsicVolumes& volumes) {
-    std::FILE* file = std::fopen(path.c_str(), "a+");
-    if (!file) {
-        return false;
-    }
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0;
-    if (ok && size == 0) {
-        ok = std::fputs("; Data_set\tV2\tV1\tV0\n", file) >= 0;
-    }
-    ok = ok && std::fprintf(file, "%-32s %20.16f %20.16f %20.16f\n", data_set_directory.c_str(),
-                            volumes.v2, volumes.v1, volumes.v0) > 0;
-    ok = (std::fclose(file) == 0) && ok;
-    return ok;
-}
-
 }  // namespace talvik

@@ -1,4 +1,4 @@
-// The least-squares fit of the Steiner polynomial to the shell volumes, and the results file.
+// The least-squares fit of the Steiner polynomial to the shell volumes.
 #pragma once
 
 #include <cstdio>
@@ -39,10 +39,5 @@ IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
 
 // "V2: ", "V1: ", "V0: " lines.
 void print_results(std::FILE* out, const IntrinsicVolumes& volumes);
-
-// Appends "<directory> V2 V1 V0" to the results file, writing the header first when the file
-// is empty. False when the file cannot be opened or written.
-bool append_results_row(const std::string& path, const std::string& data_set_directory,
-                        const IntrinsicVolumes& volumes);
 
 }  // namespace talvik

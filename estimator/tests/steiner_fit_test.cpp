@@ -10,8 +10,6 @@
 namespace talvik {
 namespace {
 
-using talvik::testing::read_file;
-using talvik::testing::ScratchDir;
 using talvik::testing::strip_timestamps;
 using ::testing::HasSubstr;
 
@@ -152,33 +150,6 @@ TEST(SteinerFit, BallsThatCannotDetermineTheFitAreRefused) {
         EXPECT_NO_THROW(
             check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m));
     }
-}
-
-TEST(ResultsFile, HeaderOnceThenOneRowPerRun) {
-    ScratchDir dir;
-    const std::string path = dir / "results.txt";
-    ASSERT_TRUE(append_results_row(path, "data/set01", {0.5, -0.25, 0.125}));
-    ASSERT_TRUE(append_results_row(path, "a_directory_name_longer_than_thirty_two", {1, 2, 3}));
-    EXPECT_EQ(read_file(path),
-              "; Data_set\tV2\tV1\tV0\n"
-              "data/set01                         0.5000000000000000  -0.2500000000000000   "
-              "0.1250000000000000\n"
-              "a_directory_name_longer_than_thirty_two   1.0000000000000000   2.0000000000000000 "
-              "  3.0000000000000000\n");
-}
-
-TEST(ResultsFile, ExistingContentIsKeptAndGetsNoHeader) {
-    ScratchDir dir;
-    const std::string path = dir / "results.txt";
-    testing::write_file(path, "earlier\n");
-    ASSERT_TRUE(append_results_row(path, "d", {0, 0, 0}));
-    EXPECT_EQ(read_file(path).substr(0, 10), "earlier\nd ");
-}
-
-TEST(ResultsFile, UnopenableFileIsReported) {
-    ScratchDir dir;
-    EXPECT_FALSE(append_results_row(dir / "missing/results.txt", "d", {0, 0, 0}));
-    EXPECT_FALSE(append_results_row(dir.path().string(), "d", {0, 0, 0}));
 }
 
 }  // namespace
