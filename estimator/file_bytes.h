@@ -33,7 +33,9 @@ bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string
 
 enum class ReadOutcome { ok, cannot_open, read_error };
 
-// Reads the whole file into `bytes` (reusing its capacity). A directory cannot be opened.
+// Reads the whole file into `bytes` (reusing its capacity). Only a regular file, after
+// following links, can be opened: a directory, a FIFO, a device or a socket cannot, and
+// nothing is read from it.
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
 
 // Replaces the file at `path` with `contents` so that the file is at every moment either the
