@@ -7,7 +7,6 @@
 
 #include "diagnostics.h"
 #include "file_bytes.h"
-#include "run_settings.h"
 
 namespace talvik {
 namespace {

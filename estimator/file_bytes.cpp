@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -47,6 +48,11 @@ bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string
         line.remove_prefix(1);
     }
     return true;
+}
+
+int32_t atoi_value(const char* text) {
+    // strtol saturates at the range of long; the cast wraps like glibc's atoi.
+    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
 }
 
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {

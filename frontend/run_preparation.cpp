@@ -11,7 +11,6 @@
 
 #include "balls_file.h"
 #include "file_bytes.h"
-#include "run_settings.h"
 
 namespace quenbar {
 namespace {
