@@ -7,6 +7,8 @@ packages="g++ make cmake ninja-build libgtest-dev libgmock-dev libbenchmark-dev 
 packages="$packages libqt6svg6"
 # The fuzz targets are built with clang's libFuzzer.
 packages="$packages clang-14 libclang-rt-14-dev"
+# The tests of the README's recipes: GNU parallel, and ImageMagick for TIFF stacks.
+packages="$packages parallel imagemagick"
 packages="$packages $*"
 
 missing=""
