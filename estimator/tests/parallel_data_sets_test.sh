@@ -28,7 +28,7 @@ for data_set in "$work"/s*/; do
     "$bin/talvik" /o "$work/sequential.txt" /d "$work/balls.txt" /b "$data_set" /e 2 \
         >/dev/null || fail "talvik fails on $data_set"
 done
-ls -d "$work"/s*/ | TALVIK_THREADS=1 parallel --will-cite -j 8 \
+printf '%s\n' "$work"/s*/ | TALVIK_THREADS=1 parallel --will-cite -j 8 \
     "$bin/talvik" /o "$work/results.txt" /d "$work/balls.txt" /b {} /e 2 >/dev/null ||
     fail "parallel reports failed runs"
 
