@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build demo test sanitize fuzz hardening bench accuracy clean
+.PHONY: all deps configure build demo test test-slurm sanitize fuzz hardening bench accuracy clean
 
 all: build
 
@@ -23,7 +23,13 @@ demo: build
 	./$(BUILD)/bin/talvik /d examples/balls_r1-5.txt /b examples/boolean64 /e 5
 
 test: build
-	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) -LE slurm
+
+# The Slurm job array on a one-node cluster that the test starts on this machine (as root);
+# installs the Debian packages slurm-wlm and munge first.
+test-slurm: build
+	./scripts/install-deps.sh slurm-wlm munge
+	cd $(BUILD) && ctest --output-on-failure --no-tests=error -L slurm
 
 # The libraries and programs that need no window, and their tests, under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
@@ -31,7 +37,7 @@ sanitize: deps
 	cmake -S . -B $(BUILD)-asan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 		-DSTEREOLOGY_SANITIZE=ON -DSTEREOLOGY_DIALOGS=OFF -DSTEREOLOGY_BENCH=OFF
 	cmake --build $(BUILD)-asan -j $(JOBS)
-	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD)-asan && ctest --output-on-failure -j $(JOBS) -LE slurm
 
 # Every fuzz target for FUZZ_SECONDS on its seed corpus.
 fuzz: deps

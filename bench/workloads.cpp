@@ -8,21 +8,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "integer_sqrt.h"
 #include "slice_file.h"
 
 namespace talvik::workloads {
 namespace {
-
-int32_t floor_sqrt(int32_t v) {
-    int32_t s = static_cast<int32_t>(std::sqrt(static_cast<double>(v)));
-    while (s * s > v) {
-        --s;
-    }
-    while ((s + 1) * (s + 1) <= v) {
-        ++s;
-    }
-    return s;
-}
 
 // Uniform in [0, 1) from the top 53 bits: the same on every platform, unlike the standard
 // distributions.
@@ -41,7 +31,7 @@ DiscretizedBall euclidean_ball(int32_t radius, double de) {
         for (int32_t b = 0; b <= radius; ++b) {
             const int32_t rest = radius * radius - a * a - b * b;
             ball.lengths[static_cast<size_t>(a * ball.size + b)] =
-                rest >= 0 ? 2 * floor_sqrt(rest) + 1 : 0;
+                rest >= 0 ? 2 * static_cast<int32_t>(floor_sqrt(rest)) + 1 : 0;
         }
     }
     return ball;
@@ -65,7 +55,7 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
         for (int32_t z = -r; z <= r; ++z) {
             for (int32_t y = -r; y <= r; ++y) {
                 const int32_t rest = r * r - z * z - y * y;
-                count += rest >= 0 ? 2 * floor_sqrt(rest) + 1 : 0;
+                count += rest >= 0 ? 2 * static_cast<int32_t>(floor_sqrt(rest)) + 1 : 0;
             }
         }
         mean_volume += static_cast<double>(count) / (rmax - rmin + 1);
@@ -86,7 +76,7 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
                 if (rest < 0) {
                     continue;
                 }
-                const int32_t half = floor_sqrt(rest);
+                const int32_t half = static_cast<int32_t>(floor_sqrt(rest));
                 for (int32_t x = std::max(0, cx - half); x <= std::min(w - 1, cx + half); ++x) {
                     volume.set(x, y, z);
                 }

@@ -7,7 +7,6 @@
 
 #include "diagnostics.h"
 #include "file_bytes.h"
-#include "run_settings.h"
 
 namespace talvik {
 namespace {
@@ -87,10 +86,6 @@ BallsFile parse_balls_text(std::span<const uint8_t> bytes) {
                 char* end = nullptr;
                 const double value = std::strtod(text.c_str(), &end);
                 if (end != text.c_str()) {
-                    // A stored value that is not finite would only carry NaN into the fit.
-                    if (!std::isfinite(value)) {
-                        invalid_format();
-                    }
                     pending_de = value;
                 }
             }
@@ -100,7 +95,9 @@ BallsFile parse_balls_text(std::span<const uint8_t> bytes) {
         if (rows_read == 0) {
             const int64_t v = values[0];
             const int64_t n = static_cast<int64_t>(values.size());
-            if (n != (v - 1) / 2 + 1 || v % 2 != 1) {
+            // A value that is not finite would only carry NaN into the fit; until a ball takes
+            // it, a later correction line may still replace it.
+            if (n != (v - 1) / 2 + 1 || v % 2 != 1 || !std::isfinite(pending_de)) {
                 invalid_format();
             }
             ball = DiscretizedBall{};

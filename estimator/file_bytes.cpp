@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -49,21 +50,33 @@ bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string
     return true;
 }
 
+int32_t atoi_value(const char* text) {
+    // strtol saturates at the range of long; the cast wraps like glibc's atoi.
+    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
+}
+
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes) {
     bytes.clear();
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Only a regular file: opening a FIFO waits for a writer, a device such as /dev/zero never
+    // ends, and opening some devices acts on them. Looked up before the open, and checked
+    // again on what was opened, in case the name changed in between.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return ReadOutcome::cannot_open;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         return ReadOutcome::cannot_open;
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
         return ReadOutcome::cannot_open;
     }
     ReadOutcome outcome = ReadOutcome::ok;
     try {
-        // One read for a regular file of known size; pipes and the like grow as they go.
-        size_t size = S_ISREG(info.st_mode) ? static_cast<size_t>(info.st_size) : 0;
+        // One read for a file of known size; one that grows meanwhile, or that reports no
+        // size (/proc), grows the buffer as it goes.
+        const size_t size = static_cast<size_t>(info.st_size);
         bytes.resize(size > 0 ? size + 1 : 65536);
         size_t filled = 0;
         for (;;) {

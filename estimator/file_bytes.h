@@ -1,4 +1,5 @@
-// Whole-file reads and the safe rewrite of a user's file.
+// Whole-file reads, the reading of text lines and numbers, and the safe rewrite of a user's
+// file.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +32,16 @@ bool next_line_piece(std::span<const uint8_t> text, size_t position, LinePiece& 
 // `position`; false at the end of `text`.
 bool next_text_line(std::span<const uint8_t> text, size_t& position, std::string_view& line);
 
+// The integer that C's atoi reads from the front of `text`: leading white space, an optional
+// sign and digits; no digits give 0. Out-of-range values wrap to 32 bits as glibc's atoi does.
+// The balls file's values and the command line's epsilon are read so.
+int32_t atoi_value(const char* text);
+
 enum class ReadOutcome { ok, cannot_open, read_error };
 
-// Reads the whole file into `bytes` (reusing its capacity). A directory cannot be opened.
+// Reads the whole file into `bytes` (reusing its capacity). Only a regular file, after
+// following links, can be opened: a directory, a FIFO, a device or a socket cannot, and
+// nothing is read from it.
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
 
 // Replaces the file at `path` with `contents` so that the file is at every moment either the

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <exception>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -44,8 +45,15 @@ void parallel_for(size_t count, unsigned threads, const std::function<void(size_
         }
     };
     std::vector<std::thread> pool;
+    pool.reserve(workers - 1);
     for (size_t t = 1; t < workers; ++t) {
-        pool.emplace_back(work);
+        // Under a process limit (containers, batch systems) a thread may not be granted: the
+        // pieces are shared by whoever runs, the calling thread at least.
+        try {
+            pool.emplace_back(work);
+        } catch (const std::system_error&) {
+            break;
+        }
     }
     work();
     for (std::thread& thread : pool) {

@@ -10,7 +10,8 @@ namespace talvik {
 // TALVIK_THREADS when it holds a positive number, otherwise every core.
 unsigned default_thread_count();
 
-// Runs body(0) .. body(count - 1), each exactly once, on up to `threads` threads.
+// Runs body(0) .. body(count - 1), each exactly once, on up to `threads` threads; on fewer
+// when the system grants fewer, down to the calling thread alone.
 void parallel_for(size_t count, unsigned threads, const std::function<void(size_t)>& body);
 
 }  // namespace talvik

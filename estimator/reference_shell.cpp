@@ -15,21 +15,15 @@ struct BallColumn {
     int32_t dx, dy, half;
 };
 
-void set_bits(std::vector<uint64_t>& bits, int64_t a, int64_t b) {
+// Sets bits a .. b of the bit set to `value`.
+void assign_bits(std::vector<uint64_t>& bits, int64_t a, int64_t b, bool value) {
     for (int64_t w = a / 64; w <= b / 64; ++w) {
         const int64_t from = std::max(a, w * 64) - w * 64;
         const int64_t to = std::min(b, w * 64 + 63) - w * 64;
         const uint64_t high = to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1;
-        bits[static_cast<size_t>(w)] |= high & ~((uint64_t{1} << from) - 1);
-    }
-}
-
-void clear_bits(std::vector<uint64_t>& bits, int64_t a, int64_t b) {
-    for (int64_t w = a / 64; w <= b / 64; ++w) {
-        const int64_t from = std::max(a, w * 64) - w * 64;
-        const int64_t to = std::min(b, w * 64 + 63) - w * 64;
-        const uint64_t high = to == 63 ? ~uint64_t{0} : (uint64_t{1} << (to + 1)) - 1;
-        bits[static_cast<size_t>(w)] &= ~(high & ~((uint64_t{1} << from) - 1));
+        const uint64_t mask = high & ~((uint64_t{1} << from) - 1);
+        uint64_t& word = bits[static_cast<size_t>(w)];
+        word = value ? word | mask : word & ~mask;
     }
 }
 
@@ -113,12 +107,12 @@ uint64_t ShellCounter::exact_column(int64_t qx, int64_t qy, std::vector<uint64_t
         const int64_t up_a = std::max(low_, c + lo(px, py) - col.half);
         const int64_t up_b = std::min(high_, c + hi(px, py) + col.half);
         if (up_a <= up_b) {
-            set_bits(bits, up_a, up_b);
+            assign_bits(bits, up_a, up_b, true);
         }
         const int64_t down_a = std::max(low_, c - hi(px, py) - col.half);
         const int64_t down_b = std::min(high_, c - lo(px, py) + col.half);
         if (down_a <= down_b) {
-            set_bits(bits, down_a, down_b);
+            assign_bits(bits, down_a, down_b, true);
         }
     }
     if (hi(qx, qy) >= 0) {
@@ -126,7 +120,7 @@ uint64_t ShellCounter::exact_column(int64_t qx, int64_t qy, std::vector<uint64_t
         const int64_t a = std::max(low_, c - hi(qx, qy));
         const int64_t b = std::min(high_, c + hi(qx, qy));
         if (a <= b) {
-            clear_bits(bits, a, b);
+            assign_bits(bits, a, b, false);
         }
     }
     uint64_t count = 0;

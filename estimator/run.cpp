@@ -7,6 +7,7 @@
 #include "diagnostics.h"
 #include "morphology.h"
 #include "reference_shell.h"
+#include "results_file.h"
 #include "shells.h"
 #include "steiner_fit.h"
 
@@ -45,6 +46,7 @@ void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
                  "must hold at least %zu.\n",
                  balls.balls.size(), balls.balls.size() == 1 ? "" : "s",
                  settings.balls_path->c_str(), kMinimumBalls);
+    check_fit_is_determined(fit.m);
 
     log("============================================================\n");
     log("  v (e - epsilon, d - delta)\n");

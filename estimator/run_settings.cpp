@@ -1,10 +1,10 @@
 #include "run_settings.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "diagnostics.h"
+#include "file_bytes.h"
 
 namespace talvik {
 namespace {
@@ -20,11 +20,6 @@ bool names_directory(const std::string& path) {
 }
 
 }  // namespace
-
-int32_t atoi_value(const char* text) {
-    // strtol saturates at the range of long; the cast wraps like glibc's atoi.
-    return static_cast<int32_t>(std::strtol(text, nullptr, 10));
-}
 
 CommandLine parse_command_line(const std::vector<std::string>& args) {
     CommandLine result;

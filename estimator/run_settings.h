@@ -28,8 +28,4 @@ CommandLine parse_command_line(const std::vector<std::string>& args);
 
 std::string usage_text(const std::string& program_name);
 
-// The integer that C's atoi reads from the front of `text`: leading white space, an optional
-// sign and digits; no digits give 0. Out-of-range values wrap to 32 bits as glibc's atoi does.
-int32_t atoi_value(const char* text);
-
 }  // namespace talvik

@@ -1,6 +1,11 @@
 #include "steiner_fit.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+#include <vector>
+
+#include "balls_file.h"
 
 namespace talvik {
 namespace {
@@ -8,6 +13,48 @@ namespace {
 const char* const kSingularFit =
     "Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at least three balls "
     "with distinct de values).\n";
+
+// The label through the verbose log, then the matrix; nothing when the log is off.
+void show(const VerboseLog& log, const char* label, const Matrix& matrix, const char* format) {
+    if (log.enabled()) {
+        log("%s", label);
+        matrix_print(log.stream(), matrix, format);
+    }
+}
+
+double one_norm(const Matrix& a) {
+    double norm = 0.0;
+    for (uint32_t j = 0; j < a.columns; ++j) {
+        double sum = 0.0;
+        for (uint32_t i = 0; i < a.rows; ++i) {
+            sum += std::fabs(a.at(i, j));
+        }
+        norm = std::max(norm, sum);
+    }
+    return norm;
+}
+
+// Singular to working precision, in LAPACK's sense, when the condition number reaches
+// 1 / epsilon: the inverse then carries no correct digit. Taken with the rows and columns
+// scaled to a unit diagonal, so that the units of de, de^2 and de^3 do not count, only how
+// nearly the balls repeat each other. A zero diagonal entry is singular.
+bool invertible_to_working_precision(Matrix a) {
+    std::vector<double> scale(a.rows);
+    for (uint32_t i = 0; i < a.rows; ++i) {
+        scale[i] = 1.0 / std::sqrt(a.at(i, i));
+    }
+    for (uint32_t i = 0; i < a.rows; ++i) {
+        for (uint32_t j = 0; j < a.columns; ++j) {
+            a.at(i, j) *= scale[i] * scale[j];
+        }
+    }
+    const std::optional<Matrix> inverse = matrix_invert(a);
+    if (!inverse) {
+        return false;
+    }
+    const double condition = one_norm(a) * one_norm(*inverse);
+    return std::isfinite(condition) && condition < 1.0 / std::numeric_limits<double>::epsilon();
+}
 
 }  // namespace
 
@@ -27,50 +74,40 @@ FitMatrices create_fit_matrices(uint32_t ball_count) {
     return fit;
 }
 
+void check_fit_is_determined(const Matrix& m) {
+    // M(0, i) is 2 de exactly. A de below kMissingDe in magnitude (the single voxel's) gives
+    // a column of next to nothing.
+    std::vector<double> distinct;
+    for (uint32_t i = 0; i < m.columns; ++i) {
+        const double de = m.at(0, i) / 2.0;
+        if (std::fabs(de) >= kMissingDe &&
+            std::find(distinct.begin(), distinct.end(), de) == distinct.end()) {
+            distinct.push_back(de);
+        }
+    }
+    fatal_unless(distinct.size() >= 3 &&
+                     invertible_to_working_precision(matrix_multiply(m, matrix_transpose(m))),
+                 1, "%s", kSingularFit);
+}
+
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log) {
-    std::FILE* out = log.stream();
-    const bool verbose = log.enabled();
-    log("matrix E:\n");
-    if (verbose) {
-        matrix_print(out, fit.e, "%20.16f");
-    }
-    log("matrix V:\n");
-    if (verbose) {
-        matrix_print(out, fit.v, "%20.16f");
-    }
-    log("matrix M:\n");
-    if (verbose) {
-        matrix_print(out, fit.m, "%20.16f");
-    }
+    show(log, "matrix E:\n", fit.e, "%20.16f");
+    show(log, "matrix V:\n", fit.v, "%20.16f");
+    show(log, "matrix M:\n", fit.m, "%20.16f");
     const Matrix mt = matrix_transpose(fit.m);
-    log("matrix Mt:\n");
-    if (verbose) {
-        matrix_print(out, mt, "%20.16f");
-    }
+    show(log, "matrix Mt:\n", mt, "%20.16f");
     const Matrix mmt = matrix_multiply(fit.m, mt);
-    log("matrix M*Mt:\n");
-    if (verbose) {
-        matrix_print(out, mmt, "%25.16f");
-    }
+    show(log, "matrix M*Mt:\n", mmt, "%25.16f");
     const std::optional<Matrix> inverse = matrix_invert(mmt);
     fatal_unless(inverse.has_value(), 1, "%s", kSingularFit);
-    log("matrix (M*Mt)^-1\n");
-    if (verbose) {
-        matrix_print(out, *inverse, "%20.16f");
-    }
+    show(log, "matrix (M*Mt)^-1\n", *inverse, "%20.16f");
     const Matrix ei = matrix_multiply(fit.e, *inverse);
-    log("matrix E*((M*Mt)^-1)\n");
-    if (verbose) {
-        matrix_print(out, ei, "%20.16f");
-    }
+    show(log, "matrix E*((M*Mt)^-1)\n", ei, "%20.16f");
     const Matrix mv = matrix_multiply(fit.m, fit.v);
-    log("matrix M*V\n");
-    if (verbose) {
-        matrix_print(out, mv, "%20.16f");
-    }
+    show(log, "matrix M*V\n", mv, "%20.16f");
     const Matrix r = matrix_multiply(ei, mv);
-    if (verbose) {
-        matrix_print(out, r, "%20.16f");
+    if (log.enabled()) {
+        matrix_print(log.stream(), r, "%20.16f");
     }
     const IntrinsicVolumes volumes{r.at(0, 0), r.at(1, 0), r.at(2, 0)};
     // An inverse with infinite entries comes from a singular M*Mt as well.
@@ -85,24 +122,6 @@ void print_results(std::FILE* out, const IntrinsicVolumes& volumes) {
     std::fprintf(out, "V1: %20.16f\n", volumes.v1);
     std::fprintf(out, "V0: %20.16f\n", volumes.v0);
     std::fflush(out);
-}
-
-bool append_results_row(const std::string& path, const std::string& data_set_directory,
-                        const IntrinsicVolumes& volumes) {
-    std::FILE* file = std::fopen(path.c_str(), "a+");
-    if (!file) {
-        return false;
-    }
-    bool ok = std::fseek(file, 0, SEEK_END) == 0;
-    const long size = ok ? std::ftell(file) : -1;
-    ok = ok && size >= 0;
-    if (ok && size == 0) {
-        ok = std::fputs("; Data_set\tV2\tV1\tV0\n", file) >= 0;
-    }
-    ok = ok && std::fprintf(file, "%-32s %20.16f %20.16f %20.16f\n", data_set_directory.c_str(),
-                            volumes.v2, volumes.v1, volumes.v0) > 0;
-    ok = (std::fclose(file) == 0) && ok;
-    return ok;
 }
 
 }  // namespace talvik

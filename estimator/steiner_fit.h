@@ -1,4 +1,4 @@
-// The least-squares fit of the Steiner polynomial to the shell volumes, and the results file.
+// The least-squares fit of the Steiner polynomial to the shell volumes.
 #pragma once
 
 #include <cstdio>
@@ -28,16 +28,16 @@ struct IntrinsicVolumes {
     double v0 = 0.0;
 };
 
+// Fatal unless the balls determine the three coefficients: M (scaled by the de values) needs
+// three distinct de values of magnitude at least kMissingDe, and an M Mt that is not singular
+// to working precision. Independent of V, so it is checked before the shells are measured.
+void check_fit_is_determined(const Matrix& m);
+
 // (E (M Mt)^-1)(M V), printing every matrix in verbose mode. Fatal when M Mt has no inverse
 // or the results are not finite numbers.
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
 
 // "V2: ", "V1: ", "V0: " lines.
 void print_results(std::FILE* out, const IntrinsicVolumes& volumes);
-
-// Appends "<directory> V2 V1 V0" to the results file, writing the header first when the file
-// is empty. False when the file cannot be opened or written.
-bool append_results_row(const std::string& path, const std::string& data_set_directory,
-                        const IntrinsicVolumes& volumes);
 
 }  // namespace talvik

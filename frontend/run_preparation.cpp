@@ -15,28 +15,30 @@
 namespace quenbar {
 namespace {
 
-// The first non-empty piece between commas, read as the estimator reads it (atoi, wrapped to
-// 32 bits); 0 when every piece is empty.
+// The first non-empty piece between commas, read as the estimator reads it; 0 when every
+// piece is empty.
 int32_t first_value(std::string_view row) {
     size_t start = 0;
     while (start < row.size()) {
         const size_t comma = std::min(row.find(',', start), row.size());
         if (comma > start) {
             const std::string piece(row.substr(start, comma - start));
-            return static_cast<int32_t>(std::strtol(piece.c_str(), nullptr, 10));
+            return talvik::atoi_value(piece.c_str());
         }
         start = comma + 1;
     }
     return 0;
 }
 
-// A correction value that the estimator refuses: one that reads as a number but not a finite
-// one.
-bool unusable_correction(std::string_view line) {
+// Whether a correction line makes the pending value one that the estimator refuses when a
+// ball takes it (a number, but not a finite one); unchanged when the line holds no number.
+void note_correction(std::string_view line, bool& pending_unusable) {
     const std::string text(line.substr(1));
     char* end = nullptr;
     const double value = std::strtod(text.c_str(), &end);
-    return end != text.c_str() && !std::isfinite(value);
+    if (end != text.c_str()) {
+        pending_unusable = !std::isfinite(value);
+    }
 }
 
 }  // namespace
@@ -57,17 +59,21 @@ int CountBallsInText(std::span<const uint8_t> bytes) {
     int64_t rows_per_ball = 0;
     size_t position = 0;
     std::string_view line;
+    bool pending_unusable = false;
     while (talvik::next_text_line(bytes, position, line)) {
         if (line.empty() || line.front() == '[') {
-            if (row > 0 || (!line.empty() && unusable_correction(line))) {
+            if (row > 0) {
                 return 0;
+            }
+            if (!line.empty()) {
+                note_correction(line, pending_unusable);
             }
             continue;
         }
         if (row == 0) {
             const int64_t v = first_value(line);
             const int64_t fields = std::count(line.begin(), line.end(), ',') + 1;
-            if (v % 2 != 1 || fields != (v - 1) / 2 + 1) {
+            if (v % 2 != 1 || fields != (v - 1) / 2 + 1 || pending_unusable) {
                 return 0;
             }
             rows_per_ball = fields;
@@ -79,6 +85,7 @@ int CountBallsInText(std::span<const uint8_t> bytes) {
             }
             ++count;
             row = 0;
+            pending_unusable = false;
         }
     }
     return static_cast<int>(count);

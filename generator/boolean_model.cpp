@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "integer_sqrt.h"
 #include "random/exception.h"
 #include "random/poisson.h"
 
@@ -50,17 +51,6 @@ int32_t draw_radius(const ModelParameters& p, BallSources& sources) {
         r = static_cast<int32_t>(max_radius);
     }
     return r;
-}
-
-int32_t integer_sqrt(int32_t n) {
-    int32_t h = static_cast<int32_t>(std::sqrt(static_cast<double>(n)));
-    while (h * h > n) {
-        --h;
-    }
-    while ((h + 1) * (h + 1) <= n) {
-        ++h;
-    }
-    return h;
 }
 
 // Sets bits first .. last (inclusive) of a plane, least significant bit first.
@@ -133,7 +123,7 @@ void volume_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t 
             if (rest < 0) {
                 continue;
             }
-            const int32_t half = integer_sqrt(rest);
+            const int32_t half = static_cast<int32_t>(talvik::floor_sqrt(rest));
             const int32_t x_first = std::max(0, cx - half);
             const int32_t x_last = std::min(volume.width - 1, cx + half);
             if (x_first <= x_last) {

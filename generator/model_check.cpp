@@ -7,43 +7,6 @@
 namespace brisolt {
 namespace {
 
-// Kept radii come from values v with -1 < v < R + 1.
-bool kept(double value, double max_radius) {
-    return value > -1.0 && value < max_radius + 1.0;
-}
-
-double uniform_acceptance(double p1, double p2, double max_radius) {
-    const double low = std::min(p1, p2);
-    const double high = std::max(p1, p2);
-    if (low == high) {
-        return kept(low, max_radius) ? 1.0 : 0.0;
-    }
-    const double overlap = std::min(high, max_radius + 1.0) - std::max(low, -1.0);
-    return overlap > 0.0 ? overlap / (high - low) : 0.0;
-}
-
-// exp(G sigma + mu) with G standard normal, cut at |G| = 8 like the sampler.
-double log_normal_acceptance(double mu, double sigma, double max_radius) {
-    const double limit = std::log(max_radius + 1.0);
-    if (sigma == 0.0) {
-        return mu < limit ? 1.0 : 0.0;
-    }
-    const double z = (limit - mu) / std::fabs(sigma);
-    if (z <= -8.0) {
-        return 0.0;
-    }
-    return z >= 8.0 ? 1.0 : 0.5 * std::erfc(-z / std::sqrt(2.0));
-}
-
-// E mu with E exponential of mean 1, cut at 40 like the sampler.
-double exponential_acceptance(double mu, double max_radius) {
-    if (mu == 0.0) {
-        return 1.0;
-    }
-    const double bound = mu > 0.0 ? (max_radius + 1.0) / mu : 1.0 / -mu;
-    return bound >= 40.0 ? 1.0 : -std::expm1(-bound);
-}
-
 // Every message here holds numbers and fixed words only, so it fits this buffer.
 using MessageBuffer = char[512];
 
@@ -62,20 +25,6 @@ std::string law_description(const ModelParameters& p) {
 }
 
 }  // namespace
-
-double radius_acceptance(const ModelParameters& p) {
-    const double max_radius = p.max_radius;
-    if (p.distribution == "Uniform") {
-        return uniform_acceptance(p.parameter1, p.parameter2, max_radius);
-    }
-    if (p.distribution == "LogNormal") {
-        return log_normal_acceptance(p.parameter1, p.parameter2, max_radius);
-    }
-    if (p.distribution == "Exponential") {
-        return exponential_acceptance(p.parameter1, max_radius);
-    }
-    return 1.0;
-}
 
 std::string model_problem(const ModelParameters& p) {
     MessageBuffer text;

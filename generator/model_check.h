@@ -5,6 +5,7 @@
 #include <string>
 
 #include "boolean_model.h"
+#include "radius_law.h"
 
 namespace brisolt {
 
@@ -15,10 +16,6 @@ inline constexpr double kMaxBallCountMean = 2.0e9;
 // Below this chance of one draw landing in 0 .. R, the redraw loop would take longer than
 // anyone waits, and the parameters are almost surely a mistake.
 inline constexpr double kMinRadiusAcceptance = 1e-4;
-
-// The chance that one radius draw of the law is kept (truncates to 0 .. R); 1 for a law
-// that names none of the three and always gives R.
-double radius_acceptance(const ModelParameters& parameters);
 
 // Empty when a run can be made with `parameters`, else the first reason it cannot.
 std::string model_problem(const ModelParameters& parameters);

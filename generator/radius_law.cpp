@@ -10,21 +10,24 @@ namespace {
 constexpr double kNormalCut = 8.0;
 constexpr double kExponentialCut = 40.0;
 
-// The values that truncate to j: (-1, 1) for 0, [j, j + 1) above. Which ends are open
-// matters only for a law with all its mass in one point, handled apart.
+// The values that truncate to a radius in first .. last: from -1 (open) for 0, else from
+// first, up to last + 1 (open). Which ends are open matters only for a law with all its mass
+// in one point, handled apart.
 struct Values {
     double low;
     double high;
+    uint32_t first;
+    uint32_t last;
 };
 
-Values values_of(uint32_t j) {
-    return j == 0 ? Values{-1.0, 1.0} : Values{static_cast<double>(j), j + 1.0};
+Values values_of(uint32_t first, uint32_t last) {
+    return {first == 0 ? -1.0 : static_cast<double>(first), last + 1.0, first, last};
 }
 
-// As the sampler keeps a draw: trunc(v) in 0 .. R, with (-1, 0) truncating to 0.
-bool truncates_to(double value, uint32_t j) {
+// As the sampler keeps a draw: trunc(v) in first .. last, with (-1, 0) truncating to 0.
+bool truncates_into(double value, Values v) {
     const double t = std::trunc(value);
-    return t >= 0.0 && t == j;
+    return t >= 0.0 && t >= v.first && t <= v.last;
 }
 
 // P(a < G < b) for G standard normal cut to [-8, 8], each tail taken through erfc on its own
@@ -57,20 +60,20 @@ double cut_exponential_mass(double a, double b) {
     return std::exp(-a) * -std::expm1(-(b - a)) / -std::expm1(-kExponentialCut);
 }
 
-double uniform_mass(double p1, double p2, Values v, uint32_t j) {
+double uniform_mass(double p1, double p2, Values v) {
     const double low = std::min(p1, p2);
     const double high = std::max(p1, p2);
     if (low == high) {
-        return truncates_to(low, j) ? 1.0 : 0.0;
+        return truncates_into(low, v) ? 1.0 : 0.0;
     }
     const double overlap = std::min(v.high, high) - std::max(v.low, low);
     return overlap > 0.0 ? overlap / (high - low) : 0.0;
 }
 
 // exp(G sigma + mu) lies in [low, high) when G sigma lies in [ln low - mu, ln high - mu).
-double log_normal_mass(double mu, double sigma, Values v, uint32_t j) {
+double log_normal_mass(double mu, double sigma, Values v) {
     if (sigma == 0.0) {
-        return truncates_to(std::exp(mu), j) ? 1.0 : 0.0;
+        return truncates_into(std::exp(mu), v) ? 1.0 : 0.0;
     }
     // The values are positive: ln of a bound at or below 0 is -inf.
     const double a = (std::log(std::max(v.low, 0.0)) - mu) / sigma;
@@ -78,29 +81,37 @@ double log_normal_mass(double mu, double sigma, Values v, uint32_t j) {
     return sigma > 0.0 ? cut_normal_mass(a, b) : cut_normal_mass(b, a);
 }
 
-double exponential_mass(double mu, Values v, uint32_t j) {
+double exponential_mass(double mu, Values v) {
     if (mu == 0.0) {
-        return truncates_to(0.0, j) ? 1.0 : 0.0;
+        return truncates_into(0.0, v) ? 1.0 : 0.0;
     }
     const double a = v.low / mu;
     const double b = v.high / mu;
     return mu > 0.0 ? cut_exponential_mass(a, b) : cut_exponential_mass(b, a);
 }
 
+// The chance that one value of the law, before truncation, gives a radius in v.
+double value_mass(const ModelParameters& p, Values v) {
+    if (p.distribution == "Uniform") {
+        return uniform_mass(p.parameter1, p.parameter2, v);
+    }
+    if (p.distribution == "LogNormal") {
+        return log_normal_mass(p.parameter1, p.parameter2, v);
+    }
+    if (p.distribution == "Exponential") {
+        return exponential_mass(p.parameter1, v);
+    }
+    return v.first <= p.max_radius && p.max_radius <= v.last ? 1.0 : 0.0;
+}
+
 }  // namespace
 
 double radius_value_mass(const ModelParameters& p, uint32_t j) {
-    const Values v = values_of(j);
-    if (p.distribution == "Uniform") {
-        return uniform_mass(p.parameter1, p.parameter2, v, j);
-    }
-    if (p.distribution == "LogNormal") {
-        return log_normal_mass(p.parameter1, p.parameter2, v, j);
-    }
-    if (p.distribution == "Exponential") {
-        return exponential_mass(p.parameter1, v, j);
-    }
-    return j == p.max_radius ? 1.0 : 0.0;
+    return value_mass(p, values_of(j, j));
+}
+
+double radius_acceptance(const ModelParameters& p) {
+    return value_mass(p, values_of(0, p.max_radius));
 }
 
 std::vector<double> radius_law(const ModelParameters& p) {

@@ -9,6 +9,8 @@ packages="$packages libqt6svg6"
 packages="$packages qt6-charts-dev qt6-svg-dev libqt6opengl6-dev"
 # The fuzz targets are built with clang's libFuzzer.
 packages="$packages clang-14 libclang-rt-14-dev"
+# The tests of the README's recipes: GNU parallel, and ImageMagick for TIFF stacks.
+packages="$packages parallel imagemagick"
 packages="$packages $*"
 
 missing=""

@@ -128,9 +128,14 @@ TEST(BallsFile, MoreThan32BallsAreRefused) {
     EXPECT_EQ(error_of(text + "[0.5]\n1\n"), kInvalid);
 }
 
-TEST(BallsFile, NonFiniteCorrectionValueIsRefused) {
+TEST(BallsFile, NonFiniteCorrectionValueIsRefusedWhenABallTakesIt) {
     EXPECT_EQ(error_of("[nan]\n1\n"), kInvalid);
     EXPECT_EQ(error_of("[inf]\n1\n"), kInvalid);
+    EXPECT_EQ(error_of("[nan]\n[x]\n1\n"), kInvalid);
+    // Replaced before a ball takes it, or after the last ball: no effect.
+    const std::string replaced = "[nan]\n[0.83]\n3,1\n1,0\n\n[-inf]\n";
+    EXPECT_EQ(format_balls_file(read_text(replaced).balls),
+              format_balls_file(read_text("[0.83]\n3,1\n1,0\n").balls));
 }
 
 TEST(BallsFile, MissingFileIsAnOpenError) {

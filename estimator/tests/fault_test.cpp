@@ -1,24 +1,19 @@
-// Faults that must not lose a user's file: a run killed while it rewrites the balls file, and
-// a results file that cannot be written.
+// Faults and limits: a run killed while it rewrites the balls file, a results file that
+// cannot be written, a process that may not create threads.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
+#include <cstdlib>
 #include <filesystem>
-#include <random>
-#include <thread>
 
 #include "balls_file.h"
 #include "test_support.h"
 #include "workloads.h"
-
-extern char** environ;
 
 namespace talvik {
 namespace {
@@ -28,13 +23,20 @@ using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
 using ::testing::StartsWith;
 
+// AddressSanitizer wants its runtime first among the libraries; a preloaded one comes
+// before it.
+std::string asan_preload_options() {
+    const char* given = std::getenv("ASAN_OPTIONS");
+    return std::string("ASAN_OPTIONS=") + (given ? given : "") + ":verify_asan_link_order=0";
+}
+
 TEST(Faults, KilledRewriteLeavesTheOldFileOrTheNewOne) {
     ScratchDir scratch;
     const std::string data = scratch / "data";
     workloads::write_data_set(data, workloads::boolean_model(12, 12, 12, 0.3, 1, 2, 5));
-    // The single-voxel ball never keeps a value, so every run rewrites the file; the other
-    // balls make it long, and the old text is not in the written form.
-    std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 30);
+    // The single-voxel ball never keeps a value, so every run rewrites the file; the old
+    // text is not in the written form.
+    std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
     for (size_t i = 0; i < balls.size(); ++i) {
         balls[i].de = 0.5 + static_cast<double>(i);
     }
@@ -43,50 +45,27 @@ TEST(Faults, KilledRewriteLeavesTheOldFileOrTheNewOne) {
     const std::string new_text = format_balls_file(balls);
     const std::string path = scratch / "balls.txt";
 
-    const std::vector<std::string> args = {TALVIK_EXECUTABLE, "/d", path, "/b", data, "/e", "2"};
-    std::vector<char*> argv;
-    for (const std::string& a : args) {
-        argv.push_back(const_cast<char*>(a.c_str()));
-    }
-    argv.push_back(nullptr);
-    auto start = [&] {
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-        pid_t pid = 0;
-        EXPECT_EQ(posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ), 0);
-        posix_spawn_file_actions_destroy(&actions);
-        return pid;
-    };
-    // Kills are spread over the length of a whole run.
-    const auto before = std::chrono::steady_clock::now();
-    for (int i = 0; i < 3; ++i) {
+    // Kill the run at every call that changes a file, one after the other, until a run ends
+    // by itself: every step of the rewrite is interrupted once, a write halfway.
+    int killed = 0;
+    for (int call = 1;; ++call) {
         write_file(path, old_text);
-        int status = 0;
-        ::waitpid(start(), &status, 0);
-        ASSERT_EQ(read_file(path), new_text);
-    }
-    const int64_t run_time = std::chrono::duration_cast<std::chrono::microseconds>(
-                                 std::chrono::steady_clock::now() - before)
-                                 .count() /
-                             3;
-
-    std::mt19937 engine(3);
-    int killed_mid_run = 0;
-    for (int round = 0; round < 120; ++round) {
-        write_file(path, old_text);
-        const pid_t pid = start();
-        std::this_thread::sleep_for(std::chrono::microseconds(engine() % (run_time + 1)));
-        ::kill(pid, SIGKILL);
-        int status = 0;
-        ::waitpid(pid, &status, 0);
-        killed_mid_run += WIFSIGNALED(status);
+        const auto r =
+            testing::run_process(TALVIK_EXECUTABLE, {"/d", path, "/b", data, "/e", "2"},
+                                 {"KILL_AT_CALL=" + std::to_string(call),
+                                  "LD_PRELOAD=" KILL_AT_CALL_LIBRARY, asan_preload_options()});
         const std::string now = read_file(path);
         ASSERT_TRUE(now == old_text || now == new_text)
-            << "round " << round << ": " << now.size() << " bytes";
+            << "killed at call " << call << ": " << now.size() << " bytes";
+        if (r.status != 128 + SIGKILL) {
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(now, new_text);
+            break;
+        }
+        ++killed;
     }
-    // The kills must have landed while runs were going on, not only after they ended.
-    EXPECT_GT(killed_mid_run, 60);
+    // The temporary file is written, flushed, closed and renamed: at least these calls.
+    EXPECT_GE(killed, 4);
 }
 
 TEST(Faults, ResultsInAReadOnlyFolderArePrintedAndTheFailureReported) {
@@ -116,6 +95,51 @@ TEST(Faults, ResultsInAReadOnlyFolderArePrintedAndTheFailureReported) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
     EXPECT_EQ(r.err, "talvik: Error writing the results to file '" + results + "'.\n");
     EXPECT_FALSE(std::filesystem::exists(results));
+}
+
+// Exit status of a child in which the process limit does not stop a thread.
+constexpr int kLimitHasNoEffect = 124;
+
+TEST(Limits, RunWithoutTheThreadsItAsksForGivesTheSameResults) {
+    ScratchDir scratch;
+    std::filesystem::permissions(scratch.path(), std::filesystem::perms::all);
+    const std::string data = scratch / "data";
+    workloads::write_data_set(data, workloads::boolean_model(20, 20, 20, 0.3, 1, 3, 8));
+    // The last ball has no value: the reference count runs on threads too.
+    std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
+    balls[0].de = 0.8308861181319003;
+    balls[1].de = 1.7314086001144915;
+    const std::string free_balls = scratch / "free.txt";
+    const std::string limited_balls = scratch / "limited.txt";
+    write_file(free_balls, format_balls_file(balls));
+    write_file(limited_balls, format_balls_file(balls));
+    std::filesystem::permissions(limited_balls, std::filesystem::perms::all);
+
+    const auto free = testing::run_process(
+        TALVIK_EXECUTABLE, {"/d", free_balls, "/b", data, "/e", "2"}, {"TALVIK_THREADS=1"});
+    ASSERT_EQ(free.status, 0) << free.err;
+    // One process for the user, as `ulimit -u 1` sets it: no thread can be created.
+    const auto limited = testing::run_process_unprivileged(
+        TALVIK_EXECUTABLE, {"/d", limited_balls, "/b", data, "/e", "2"}, [] {
+            ::setenv("TALVIK_THREADS", "4", 1);
+            // LeakSanitizer, in the sanitizer build, needs a thread of its own at exit.
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            ::setenv("ASAN_OPTIONS", (std::string(asan ? asan : "") + ":detect_leaks=0").c_str(),
+                     1);
+            const rlimit one{1, 1};
+            ::setrlimit(RLIMIT_NPROC, &one);
+            pthread_t thread;
+            if (::pthread_create(
+                    &thread, nullptr, [](void*) -> void* { return nullptr; }, nullptr) == 0) {
+                std::_Exit(kLimitHasNoEffect);
+            }
+        });
+    if (limited.status == testing::kCannotDropPrivileges || limited.status == kLimitHasNoEffect) {
+        GTEST_SKIP() << "this machine does not let the tests limit a user's processes";
+    }
+    EXPECT_EQ(limited.status, 0) << limited.err;
+    EXPECT_EQ(limited.out, free.out);
+    EXPECT_EQ(read_file(limited_balls), read_file(free_balls));
 }
 
 }  // namespace

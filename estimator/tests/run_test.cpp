@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
@@ -217,6 +218,24 @@ TEST_F(TalvikRun, TooFewBallsForTheFit) {
     EXPECT_EQ(r.out, "");
 }
 
+TEST_F(TalvikRun, BallsWithoutThreeDistinctValuesAreRefusedOnceTheValuesAreStored) {
+    const std::string singular =
+        "talvik: Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at least "
+        "three balls with distinct de values).\n";
+    // Radii 1, 2, 2, the middle one without a value.
+    write_file(balls_, format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
+                                          workloads::euclidean_ball(2),
+                                          workloads::euclidean_ball(2, 1.7314086001144915)}));
+    const auto r = talvik({"/d", balls_, "/b", data_, "/e", "1"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, singular);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(read_balls_file(balls_).balls[1].de, 1.7314086001144915);
+    const DiscretizedBall one = workloads::euclidean_ball(1, 0.8308861181319003);
+    write_file(balls_, format_balls_file({one, one, one}));
+    EXPECT_EQ(talvik({"/d", balls_, "/b", data_, "/e", "1"}).err, singular);
+}
+
 TEST_F(TalvikRun, DataSetWithoutAMeasuringWindowIsRefused) {
     const std::string small = scratch_ / "small";
     workloads::write_data_set(small, BitVolume(30, 10, 30));
@@ -259,6 +278,35 @@ TEST_F(TalvikRun, FatalErrorsNameTheProgramAndTheFile) {
     const auto broken = talvik({"/d", balls_, "/b", data_, "/e", "1"});
     EXPECT_EQ(broken.status, 1);
     EXPECT_EQ(broken.err, "talvik: discretized balls: Invalid file format.\n");
+}
+
+TEST_F(TalvikRun, OnlyRegularFilesAreRead) {
+    // A FIFO would block the run for ever and /dev/zero fill the memory; the alarm ends
+    // such a run, and the test fails, instead of waiting for ever.
+    auto run = [&](const std::string& balls, const std::string& data) {
+        return testing::run_process_prepared(
+            TALVIK_EXECUTABLE, {"/d", balls, "/b", data, "/e", "1"}, [] { ::alarm(60); });
+    };
+    const std::string fifo_set = scratch_ / "fifo";
+    const std::string device_set = scratch_ / "device";
+    std::filesystem::create_directory(fifo_set);
+    std::filesystem::create_directory(device_set);
+    ASSERT_EQ(::mkfifo((fifo_set + "/slice000.pbm").c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", device_set + "/slice000.pbm");
+    for (const std::string& set : {fifo_set, device_set}) {
+        const auto r = run(balls_, set);
+        EXPECT_EQ(r.status, 1) << set;
+        EXPECT_EQ(r.err, "talvik: Error opening file '" + set + "/slice000.pbm' for reading.\n");
+    }
+    const std::string fifo_balls = scratch_ / "balls-fifo.txt";
+    const std::string device_balls = scratch_ / "balls-device.txt";
+    ASSERT_EQ(::mkfifo(fifo_balls.c_str(), 0600), 0);
+    std::filesystem::create_symlink("/dev/zero", device_balls);
+    for (const std::string& balls : {fifo_balls, device_balls}) {
+        const auto r = run(balls, data_);
+        EXPECT_EQ(r.status, 1) << balls;
+        EXPECT_EQ(r.err, "talvik: Error opening file '" + balls + "' for reading.\n");
+    }
 }
 
 TEST(TalvikExample, ShippedExampleRunsWithItsStoredValues) {

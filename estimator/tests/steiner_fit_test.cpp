@@ -10,8 +10,6 @@
 namespace talvik {
 namespace {
 
-using talvik::testing::read_file;
-using talvik::testing::ScratchDir;
 using talvik::testing::strip_timestamps;
 using ::testing::HasSubstr;
 
@@ -127,31 +125,31 @@ TEST(SteinerFit, FewerThanThreeBallsCannotBeFitted) {
     }
 }
 
-TEST(ResultsFile, HeaderOnceThenOneRowPerRun) {
-    ScratchDir dir;
-    const std::string path = dir / "results.txt";
-    ASSERT_TRUE(append_results_row(path, "data/set01", {0.5, -0.25, 0.125}));
-    ASSERT_TRUE(append_results_row(path, "a_directory_name_longer_than_thirty_two", {1, 2, 3}));
-    EXPECT_EQ(read_file(path),
-              "; Data_set\tV2\tV1\tV0\n"
-              "data/set01                         0.5000000000000000  -0.2500000000000000   "
-              "0.1250000000000000\n"
-              "a_directory_name_longer_than_thirty_two   1.0000000000000000   2.0000000000000000 "
-              "  3.0000000000000000\n");
-}
-
-TEST(ResultsFile, ExistingContentIsKeptAndGetsNoHeader) {
-    ScratchDir dir;
-    const std::string path = dir / "results.txt";
-    testing::write_file(path, "earlier\n");
-    ASSERT_TRUE(append_results_row(path, "d", {0, 0, 0}));
-    EXPECT_EQ(read_file(path).substr(0, 10), "earlier\nd ");
-}
-
-TEST(ResultsFile, UnopenableFileIsReported) {
-    ScratchDir dir;
-    EXPECT_FALSE(append_results_row(dir / "missing/results.txt", "d", {0, 0, 0}));
-    EXPECT_FALSE(append_results_row(dir.path().string(), "d", {0, 0, 0}));
+TEST(SteinerFit, BallsThatCannotDetermineTheFitAreRefused) {
+    const double tiny = 1e-13;  // the single voxel's de
+    const std::vector<std::vector<double>> refused = {{0.83, 1.73, 1.73},
+                                                      {0.83, 0.83, 0.83},
+                                                      {0.83, 1.73, 0.83, 1.73},
+                                                      {tiny, 0.83, 1.73},
+                                                      {1.0, 1.0 + 1e-12, 2.0}};
+    for (const std::vector<double>& des : refused) {
+        try {
+            check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m);
+            ADD_FAILURE() << des.size() << " balls accepted, the second de " << des[1];
+        } catch (const FatalError& error) {
+            EXPECT_THAT(error.what(), HasSubstr("M*Mt is singular"));
+        }
+    }
+    const std::vector<std::vector<double>> accepted = {
+        {tiny, 0.83, 1.73, 2.88},
+        {-0.5, 0.5, 1.0},
+        {29.9, 30.0, 30.1},
+        {0.8308861181319003, 1.7314086001144915, 2.8838096202262022, 3.7149449575891254,
+         4.8516803994211273}};
+    for (const std::vector<double>& des : accepted) {
+        EXPECT_NO_THROW(
+            check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m));
+    }
 }
 
 }  // namespace

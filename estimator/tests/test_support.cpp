@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <random>
 #include <sstream>
 #include <stdexcept>
@@ -146,11 +147,10 @@ ProcessResult run_process(const std::string& program, const std::vector<std::str
     return collect(pid, out_path, err_path);
 }
 
-ProcessResult run_process_unprivileged(const std::string& program,
-                                       const std::vector<std::string>& args) {
-    if (::geteuid() != 0) {
-        return run_process(program, args);
-    }
+namespace {
+
+ProcessResult fork_and_run(const std::string& program, const std::vector<std::string>& args,
+                           bool as_nobody, const std::function<void()>& in_child) {
     ScratchDir scratch;
     std::filesystem::permissions(scratch.path(), std::filesystem::perms::all);
     const std::string out_path = scratch / "stdout";
@@ -162,18 +162,34 @@ ProcessResult run_process_unprivileged(const std::string& program,
     if (pid == 0) {
         const int in = ::open("/dev/null", O_RDONLY);
         ::dup2(in, 0);
-        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+        if (as_nobody && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
             std::_Exit(kCannotDropPrivileges);
         }
         const int out = ::open(out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(out, 1);
         ::dup2(err, 2);
+        if (in_child) {
+            in_child();
+        }
         std::vector<char*> argv = argument_vector(program, args);
         ::execv(program.c_str(), argv.data());
         std::_Exit(126);
     }
     return collect(pid, out_path, err_path);
+}
+
+}  // namespace
+
+ProcessResult run_process_prepared(const std::string& program, const std::vector<std::string>& args,
+                                   const std::function<void()>& in_child) {
+    return fork_and_run(program, args, false, in_child);
+}
+
+ProcessResult run_process_unprivileged(const std::string& program,
+                                       const std::vector<std::string>& args,
+                                       const std::function<void()>& in_child) {
+    return fork_and_run(program, args, ::geteuid() == 0, in_child);
 }
 
 std::string strip_timestamps(const std::string& text) {

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,18 @@ struct ProcessResult {
 ProcessResult run_process(const std::string& program, const std::vector<std::string>& args,
                           const std::vector<std::string>& extra_environment = {});
 
+// The same, with `in_child` run in the child just before exec: resource limits, signal
+// dispositions, the environment, a watchdog alarm. It may end the child with std::_Exit.
+ProcessResult run_process_prepared(const std::string& program, const std::vector<std::string>& args,
+                                   const std::function<void()>& in_child);
+
 // The same, as the unprivileged user "nobody" when the tests run as root, so that file
-// permissions apply to the program. Status kCannotDropPrivileges when that user cannot be
-// taken on.
+// permissions and resource limits apply to the program (`in_child` runs as that user).
+// Status kCannotDropPrivileges when that user cannot be taken on.
 inline constexpr int kCannotDropPrivileges = 125;
 ProcessResult run_process_unprivileged(const std::string& program,
-                                       const std::vector<std::string>& args);
+                                       const std::vector<std::string>& args,
+                                       const std::function<void()>& in_child = {});
 
 // The text with every "HH:MM:SS: " at the start of a line removed.
 std::string strip_timestamps(const std::string& text);
