@@ -37,6 +37,29 @@ std::string exception_message(const Exception& e) {
     return first == std::string::npos ? text : text.substr(first);
 }
 
+WorkEstimate estimate_work(const ModelParameters& model, const ModelTruth& truth) {
+    double mean_radius = 0.0;
+    double mean_square_radius = 0.0;
+    for (size_t j = 0; j < truth.radius_law.size(); ++j) {
+        mean_radius += truth.radius_law[j] * static_cast<double>(j);
+        mean_square_radius += truth.radius_law[j] * static_cast<double>(j * j);
+    }
+    const double x = model.max_x;
+    const double y = model.max_y;
+    const double z = model.max_z;
+    const double r = model.max_radius;
+    // Centres fall in the box enlarged by R: about this share of the balls' rows lies inside.
+    const double inside = (x / (x + 2 * r + 1)) * (y / (y + 2 * r + 1)) * (z / (z + 2 * r + 1));
+    const double slice_bytes = y * std::ceil(x / 8.0);
+    const double cache = slice_bytes * z > kCachedVolumeBytes ? kCacheMissFactor : 1.0;
+    const double row = (kRowCost + kRowWordCost * (1.0 + mean_radius / 32.0)) * cache;
+    WorkEstimate work;
+    work.ball = kBallCost + row * std::numbers::pi * mean_square_radius * inside;
+    work.slice = kFileCost + kByteCost * slice_bytes;
+    work.commit = 2 * kFileCost + kSyncByteCost * slice_bytes * z;
+    return work;
+}
+
 }  // namespace
 
 RunPlan plan_run(const GenerationRequest& request) {
@@ -66,29 +89,6 @@ std::string confirmation_text(int32_t ball_count, uint32_t count) {
 
 std::string written_summary(uint32_t written, uint32_t count) {
     return std::to_string(written) + " of " + std::to_string(count) + " data sets written";
-}
-
-WorkEstimate estimate_work(const ModelParameters& model, const ModelTruth& truth) {
-    double mean_radius = 0.0;
-    double mean_square_radius = 0.0;
-    for (size_t j = 0; j < truth.radius_law.size(); ++j) {
-        mean_radius += truth.radius_law[j] * static_cast<double>(j);
-        mean_square_radius += truth.radius_law[j] * static_cast<double>(j * j);
-    }
-    const double x = model.max_x;
-    const double y = model.max_y;
-    const double z = model.max_z;
-    const double r = model.max_radius;
-    // Centres fall in the box enlarged by R: about this share of the balls' rows lies inside.
-    const double inside = (x / (x + 2 * r + 1)) * (y / (y + 2 * r + 1)) * (z / (z + 2 * r + 1));
-    const double slice_bytes = y * std::ceil(x / 8.0);
-    const double cache = slice_bytes * z > kCachedVolumeBytes ? kCacheMissFactor : 1.0;
-    const double row = (kRowCost + kRowWordCost * (1.0 + mean_radius / 32.0)) * cache;
-    WorkEstimate work;
-    work.ball = kBallCost + row * std::numbers::pi * mean_square_radius * inside;
-    work.slice = kFileCost + kByteCost * slice_bytes;
-    work.commit = 2 * kFileCost + kSyncByteCost * slice_bytes * z;
-    return work;
 }
 
 GenerationRun::GenerationRun(GenerationRequest request, int32_t ball_count, BallSources& sources)

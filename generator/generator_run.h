@@ -37,8 +37,6 @@ struct WorkEstimate {
     double commit = 0.0;  // model.txt, flushing the data set to disk, moving it into place
 };
 
-WorkEstimate estimate_work(const ModelParameters& model, const ModelTruth& truth);
-
 // Checks the request (model_problem) and draws N from Poisson(mu): the run's first draw.
 RunPlan plan_run(const GenerationRequest& request);
 
