@@ -15,12 +15,16 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdlib>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <set>
+#include <string_view>
 
 #include "test_support.h"
+
+extern char** environ;
 
 namespace brisolt {
 namespace {
@@ -68,6 +72,18 @@ class TracedBrisolt {
             argv.push_back(const_cast<char*>(a.c_str()));
         }
         argv.push_back(nullptr);
+        // A sanitizer build's leak check cannot run in a traced process.
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        const std::string asan_options =
+            "ASAN_OPTIONS=" + std::string(asan ? asan : "") + ":detect_leaks=0";
+        std::vector<char*> envp;
+        for (char** e = environ; *e; ++e) {
+            if (!std::string_view(*e).starts_with("ASAN_OPTIONS=")) {
+                envp.push_back(*e);
+            }
+        }
+        envp.push_back(const_cast<char*>(asan_options.c_str()));
+        envp.push_back(nullptr);
         pid_ = ::fork();
         if (pid_ == 0) {
             const int err = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -91,7 +107,7 @@ class TracedBrisolt {
                 ::_exit(125);
             }
             ::raise(SIGSTOP);
-            ::execv(argv[0], argv.data());
+            ::execve(argv[0], argv.data(), envp.data());
             ::_exit(126);
         }
         int status = 0;
