@@ -33,18 +33,17 @@ FieldRead read_whole_field(const std::string& name, const std::string& text, uin
     if (number.empty()) {
         return refused(name, "the field is empty.");
     }
-    const bool negative = number.starts_with('-');
-    int64_t magnitude = 0;
-    if (!parse_whole(negative ? number.substr(1) : number, magnitude)) {
+    int64_t whole = 0;
+    if (!parse_integer(number, whole)) {
         return refused(name, "\"" + text + "\" is not a whole number.");
     }
     FieldRead read{true, {}};
-    if (negative && magnitude > 0) {
+    if (whole < 0) {
         read.problem = name + ": " + number + " is below " + std::to_string(lowest) + ".";
-    } else if (magnitude > std::numeric_limits<uint32_t>::max()) {
+    } else if (whole > std::numeric_limits<uint32_t>::max()) {
         read.problem = name + ": " + number + " is above " + std::to_string(highest) + ".";
     } else {
-        value = static_cast<uint32_t>(magnitude);
+        value = static_cast<uint32_t>(whole);
         if (value < lowest) {
             read.problem = name + ": " + number + " is below " + std::to_string(lowest) + ".";
         } else if (value > highest) {

@@ -23,12 +23,10 @@ void CTypedSpinBox::setValue(int value) {
 
 std::optional<long long> CTypedSpinBox::typedValue() const {
     int64_t value = 0;
-    const std::string text = lineEdit()->text().trimmed().toStdString();
-    const bool negative = text.starts_with('-');
-    if (!parse_whole(negative ? text.substr(1) : text, value)) {
+    if (!parse_integer(lineEdit()->text().trimmed().toStdString(), value)) {
         return std::nullopt;
     }
-    return negative ? -value : value;
+    return value;
 }
 
 void CTypedSpinBox::stepBy(int steps) {
