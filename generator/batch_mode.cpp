@@ -1,6 +1,9 @@
 #include "batch_mode.h"
 
+#include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <iterator>
 #include <type_traits>
 
 #include "data_set_writer.h"
@@ -67,6 +70,14 @@ bool store(const OptionSpec& option, const std::string& value, BatchOptions& o,
                                                 : m.parameter2,
                              name, value, error);
         case Kind::text:
+            if (name == "--prefix" && !prefix_problem(value).empty()) {
+                error = "--prefix " + prefix_problem(value);
+                return false;
+            }
+            if (name == "--out" && value.empty()) {
+                error = "--out needs a folder.";
+                return false;
+            }
             (name == "--law"      ? m.distribution
              : name == "--prefix" ? r.prefix
                                   : r.output_directory) = value;
@@ -103,6 +114,51 @@ bool is_known_law(const std::string& law) {
     return false;
 }
 
+// The signal that asked the run to stop, or 0.
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+void note_stop_signal(int signal) {
+    g_stop_signal = signal;
+}
+
+const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// While a run goes on, the signals that end a program from a terminal or a job scheduler
+// end the run cleanly instead, between two of its steps.
+class StopSignals {
+  public:
+    StopSignals() {
+        g_stop_signal = 0;
+        struct sigaction action {};
+        action.sa_handler = note_stop_signal;
+        sigemptyset(&action.sa_mask);
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            sigaction(kStopSignals[i], &action, &previous_[i]);
+        }
+    }
+    ~StopSignals() {
+        for (size_t i = 0; i < std::size(kStopSignals); ++i) {
+            sigaction(kStopSignals[i], &previous_[i], nullptr);
+        }
+    }
+    StopSignals(const StopSignals&) = delete;
+    StopSignals& operator=(const StopSignals&) = delete;
+
+  private:
+    struct sigaction previous_[std::size(kStopSignals)]{};
+};
+
+const char* signal_name(int signal) {
+    switch (signal) {
+        case SIGINT:
+            return "SIGINT";
+        case SIGTERM:
+            return "SIGTERM";
+        default:
+            return "SIGHUP";
+    }
+}
+
 bool confirmed(std::FILE* in) {
     char answer[64] = {};
     if (!std::fgets(answer, sizeof answer, in)) {
@@ -129,11 +185,16 @@ const char* const kBatchUsage =
     "  --law NAME     Uniform (P1 lower, P2 upper bound), LogNormal (P1 mu, P2 sigma),\n"
     "                 Exponential (P1 mu); any other name gives every ball the radius R\n"
     "  --count C      the number of data sets\n"
-    "  --prefix P     starts every directory and slice name; may be empty (\"\")\n"
+    "  --prefix P     starts every directory and slice name; may be empty (\"\"), holds no \"/\"\n"
     "  --out DIR      an existing directory that receives the data sets\n"
     "  --seed T       seeds the random numbers with the time T in seconds (default: now);\n"
     "                 the same seed and values give the same files\n"
-    "  --yes          do not ask for confirmation\n";
+    "  --yes          do not ask for confirmation\n"
+    "\n"
+    "A data set is written into the hidden folder DIR/.P000.partial-<process id> and moved\n"
+    "into place when complete, so DIR never shows a half-written one. SIGINT (Ctrl-C), SIGTERM\n"
+    "and SIGHUP stop the run after its current step: the complete data sets stay, the\n"
+    "unfinished one is removed, and the status is 128 + the signal's number (130, 143, 129).\n";
 
 bool wants_batch_mode(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -186,7 +247,7 @@ std::string parse_batch_options(const std::vector<std::string>& args, BatchOptio
 }
 
 int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err,
-              int64_t now) {
+              int64_t now, bool progress_line) {
     BatchOptions options;
     const std::string problem = parse_batch_options(args, options);
     if (!problem.empty()) {
@@ -224,23 +285,36 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     std::fflush(out);
     BallSources sources;
     GenerationRun run(request, plan.ball_count, sources);
-    int shown_progress = 0;
-    uint32_t shown_written = 0;
-    bool more = true;
-    while (more) {
-        more = run.advance(std::chrono::milliseconds(250));
-        if (run.progress() != shown_progress) {
-            shown_progress = run.progress();
-            std::fprintf(err, "progress: %d%%\n", shown_progress);
+    int shown_progress = -1;
+    {
+        const StopSignals stop_signals;
+        bool more = true;
+        while (more && g_stop_signal == 0) {
+            // One step at a time, so that a signal stops the run after the current step.
+            more = run.advance(std::chrono::milliseconds(0));
+            if (progress_line && run.progress() != shown_progress) {
+                shown_progress = run.progress();
+                std::fprintf(err, "\rprogress: %d%%, data set %u of %u", shown_progress,
+                             std::min(run.data_sets_written() + 1, request.count), request.count);
+                std::fflush(err);
+            }
         }
-        for (; shown_written < run.data_sets_written(); ++shown_written) {
-            std::fprintf(err, "written: %s\n",
-                         data_set_directory(request.output_directory, request.prefix, shown_written)
-                             .c_str());
+        if (more) {
+            run.cancel();
         }
     }
+    if (shown_progress >= 0) {
+        std::fputc('\n', err);
+    }
+    const std::string written = written_summary(run.data_sets_written(), request.count) + " into " +
+                                request.output_directory + ".";
+    if (run.cancelled()) {
+        std::fprintf(err, "Brisolt: stopped by %s; %s\n", signal_name(g_stop_signal),
+                     written.c_str());
+        return 128 + g_stop_signal;
+    }
     if (run.failed()) {
-        std::fprintf(err, "Brisolt: %s\n", run.error().c_str());
+        std::fprintf(err, "Brisolt: %s\nBrisolt: %s\n", run.error().c_str(), written.c_str());
         return 1;
     }
     std::fprintf(out, "Wrote %u data sets into %s.\n", run.data_sets_written(),

@@ -1,15 +1,24 @@
 #include "data_set_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "model_file.h"
 #include "slice_file.h"
 
 namespace brisolt {
 namespace {
 
-constexpr char kSeparator = std::filesystem::path::preferred_separator;
+namespace fs = std::filesystem;
+
+constexpr char kSeparator = fs::path::preferred_separator;
 
 std::string three_digits(uint32_t n) {
     char digits[16];
@@ -29,6 +38,75 @@ unsigned plane_byte_at(const std::vector<uint8_t>& bytes, size_t position) {
     return value & 0xFFu;
 }
 
+// The estimator takes every entry named "*.pbm" for a slice.
+bool is_slice_name(const std::string& name) {
+    return name.ends_with(".pbm");
+}
+
+std::string hidden_sibling(const fs::path& directory, const char* kind) {
+    std::string name = directory.filename().string();
+    name.insert(0, 1, '.');
+    name.append(".").append(kind).append("-").append(std::to_string(::getpid()));
+    return (directory.parent_path() / name).string();
+}
+
+bool write_all(int fd, const std::string& contents) {
+    size_t written = 0;
+    while (written < contents.size()) {
+        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Makes the entries of a directory (files written, renames done) durable.
+void sync_directory(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+// Puts everything written on the folder's file system on disk: one wait for all the files
+// of a data set, where a flush of each file would wait once per slice.
+bool sync_file_system(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    ::close(fd);
+    return synced;
+}
+
+// Swaps two directory entries in one step where the file system can; elsewhere moves the
+// old folder aside first, which leaves a moment without the data set folder. Returns the
+// path that then holds the old contents, or "" on failure.
+std::string swap_into_place(const std::string& partial, const std::string& target) {
+    if (::renameat2(AT_FDCWD, partial.c_str(), AT_FDCWD, target.c_str(), RENAME_EXCHANGE) == 0) {
+        return partial;
+    }
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) {
+        return {};
+    }
+    const std::string aside = hidden_sibling(target, "replaced");
+    if (::rename(target.c_str(), aside.c_str()) != 0) {
+        return {};
+    }
+    if (::rename(partial.c_str(), target.c_str()) != 0) {
+        ::rename(aside.c_str(), target.c_str());
+        return {};
+    }
+    return aside;
+}
+
 }  // namespace
 
 std::string data_set_directory(const std::string& output_directory, const std::string& prefix,
@@ -36,14 +114,30 @@ std::string data_set_directory(const std::string& output_directory, const std::s
     return output_directory + kSeparator + prefix + three_digits(i);
 }
 
-std::string slice_file_path(const std::string& directory, const std::string& prefix, uint32_t z) {
-    return directory + kSeparator + prefix + "slice" + three_digits(z) + ".pbm";
+std::string slice_file_name(const std::string& prefix, uint32_t z) {
+    return prefix + "slice" + three_digits(z) + ".pbm";
 }
 
-bool create_data_set_directory(const std::string& path) {
-    std::error_code error;
-    std::filesystem::create_directory(path, error);
-    return !error && std::filesystem::is_directory(path, error);
+std::string slice_file_path(const std::string& directory, const std::string& prefix, uint32_t z) {
+    return directory + kSeparator + slice_file_name(prefix, z);
+}
+
+std::string prefix_problem(const std::string& prefix) {
+    std::string problem;
+    if (prefix.find(kSeparator) != std::string::npos) {
+        problem = "holds a path separator";
+    } else if (prefix == "." || prefix == "..") {
+        problem = "names a folder";
+    } else {
+        return problem;
+    }
+    problem.insert(0, "\"" + prefix + "\" ");
+    problem += ": a prefix only starts names inside the output folder.";
+    return problem;
+}
+
+std::string partial_directory(const std::string& directory) {
+    return hidden_sibling(fs::path(directory), "partial");
 }
 
 std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z) {
@@ -68,38 +162,138 @@ std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z) {
     return contents;
 }
 
-bool write_data_file(const std::string& path, const std::string& contents, RunError& error) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) {
-        error.set("Error opening file '" + path + "' for writing!");
+PendingDataSet::PendingDataSet(std::string directory) : directory_(std::move(directory)) {}
+
+PendingDataSet::~PendingDataSet() {
+    abandon();
+}
+
+bool PendingDataSet::create(RunError& error) {
+    abandon();
+    written_.clear();
+    // A data set folder that is a symbolic link is replaced where it points, beside its target.
+    std::error_code ec;
+    fs::path target = directory_;
+    if (fs::is_symlink(target, ec)) {
+        target = fs::canonical(target, ec);
+    }
+    const bool in_the_way = fs::exists(target, ec) && !fs::is_directory(target, ec);
+    target_ = target.string();
+    partial_ = partial_directory(target_);
+    // A folder of this name can only be left by a killed process that had the same id.
+    fs::remove_all(partial_, ec);
+    if (in_the_way || ::mkdir(partial_.c_str(), 0777) != 0) {
+        error.set("Error creating directory " + directory_ + "!");
         return false;
     }
-    const bool written = std::fwrite(contents.data(), 1, contents.size(), file) == contents.size();
-    // A full disk may show only when the buffer is flushed on closing.
-    const bool closed = std::fclose(file) == 0;
-    if (!written || !closed) {
-        std::remove(path.c_str());
-        error.set("Error writing file '" + path + "'!");
-        return false;
-    }
+    open_ = true;
     return true;
 }
 
-bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& path,
-                 RunError& error) {
-    return write_data_file(path, slice_file_contents(volume, z), error);
+bool PendingDataSet::write(const std::string& name, const std::string& contents, RunError& error) {
+    const std::string path = partial_ + kSeparator + name;
+    const std::string shown = directory_ + kSeparator + name;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        error.set("Error opening file '" + shown + "' for writing!");
+        return false;
+    }
+    // Some file systems report a full disk only when the file is closed.
+    bool ok = write_all(fd, contents);
+    ok = ::close(fd) == 0 && ok;
+    if (!ok) {
+        ::unlink(path.c_str());
+        error.set("Error writing file '" + shown + "'!");
+        return false;
+    }
+    written_.push_back(name);
+    return true;
+}
+
+bool PendingDataSet::commit(RunError& error) {
+    if (!sync_file_system(partial_)) {
+        error.set("Error writing the data set into " + directory_ + "!");
+        return false;
+    }
+    const std::string output = fs::path(target_).parent_path().string();
+    if (::rename(partial_.c_str(), target_.c_str()) == 0) {
+        open_ = false;
+        sync_directory(output.empty() ? "." : output);
+        return true;
+    }
+    if (errno != EEXIST && errno != ENOTEMPTY) {
+        error.set("Error moving the data set into " + directory_ + "!");
+        return false;
+    }
+    // The folder exists: its other files go along by hard links, so that it stays whole
+    // until the swap; what cannot be linked (a sub-folder) is moved over after it.
+    std::vector<std::string> move_after;
+    const std::string model_file_name = fs::path(model_file_path(target_)).filename().string();
+    std::error_code ec;
+    for (fs::directory_iterator it(target_, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        std::error_code type_error;
+        const bool replaced =
+            (is_slice_name(name) && !it->is_directory(type_error)) || name == model_file_name;
+        if (replaced || std::find(written_.begin(), written_.end(), name) != written_.end()) {
+            continue;
+        }
+        const std::string into = partial_ + kSeparator + name;
+        if (::linkat(AT_FDCWD, it->path().c_str(), AT_FDCWD, into.c_str(), 0) != 0) {
+            move_after.push_back(name);
+        }
+    }
+    struct stat info {};
+    if (ec || ::stat(target_.c_str(), &info) != 0) {
+        error.set("Error moving the data set into " + directory_ + "!");
+        return false;
+    }
+    sync_directory(partial_);  // the links
+    const std::string old = swap_into_place(partial_, target_);
+    if (old.empty()) {
+        error.set("Error moving the data set into " + directory_ + "!");
+        return false;
+    }
+    open_ = false;
+    bool moved = true;
+    for (const std::string& name : move_after) {
+        const std::string from = old + kSeparator + name;
+        const std::string to = target_ + kSeparator + name;
+        moved = ::rename(from.c_str(), to.c_str()) == 0 && moved;
+    }
+    ::chmod(target_.c_str(), info.st_mode & 07777);
+    sync_directory(output.empty() ? "." : output);
+    if (!moved) {
+        // The user's files stay in the hidden folder rather than being removed with it.
+        error.set("Error moving the data set into " + directory_ + "!");
+        return false;
+    }
+    fs::remove_all(old, ec);
+    return true;
+}
+
+void PendingDataSet::abandon() {
+    if (open_) {
+        std::error_code ec;
+        fs::remove_all(partial_, ec);
+        open_ = false;
+    }
 }
 
 bool volume_write(const talvik::BitVolume& volume, const std::string& directory,
                   const std::string& prefix, RunError& error) {
     error.clear();
+    PendingDataSet data_set(directory);
+    if (!data_set.create(error)) {
+        return false;
+    }
     for (int32_t z = 0; z < volume.slice_count; ++z) {
-        if (!write_slice(volume, z, slice_file_path(directory, prefix, static_cast<uint32_t>(z)),
-                         error)) {
+        if (!data_set.write(slice_file_name(prefix, static_cast<uint32_t>(z)),
+                            slice_file_contents(volume, z), error)) {
             return false;
         }
     }
-    return true;
+    return data_set.commit(error);
 }
 
 }  // namespace brisolt

@@ -1,9 +1,11 @@
 // Writing a sampled volume as a data set: one directory per data set, one binary PBM slice
-// file per z-plane, named so that ascending name order is z order.
+// file per z-plane, named so that ascending name order is z order. A data set is never seen
+// half-written: its files go into a hidden folder beside it, which is moved into place whole.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "bit_volume.h"
 #include "boolean_model.h"
@@ -14,28 +16,66 @@ namespace brisolt {
 std::string data_set_directory(const std::string& output_directory, const std::string& prefix,
                                uint32_t i);
 
-// "<directory>/<prefix>slice<z>.pbm", z zero-padded to three digits.
+// "<prefix>slice<z>.pbm", z zero-padded to three digits.
+std::string slice_file_name(const std::string& prefix, uint32_t z);
+
+// "<directory>/<prefix>slice<z>.pbm".
 std::string slice_file_path(const std::string& directory, const std::string& prefix, uint32_t z);
 
-// Creates the directory (never its parents). An existing directory is reused as it is and
-// counts as success; anything else in the way is a failure.
-bool create_data_set_directory(const std::string& path);
+// Why `prefix` cannot start names inside the output folder (it holds a path separator, or is
+// "." or ".."), as a phrase after the field's or option's name; empty when it can.
+std::string prefix_problem(const std::string& prefix);
+
+// The hidden folder that receives the data set `directory` while it is written:
+// "<output>/.<name>.partial-<pid>". No program of the toolkit loads a hidden folder.
+std::string partial_directory(const std::string& directory);
 
 // The file of plane z: "P4\n<X> <Y>\n", then Y rows of ceil(X / 8) bytes, most significant
 // bit first, the padding bits of a row's last byte 0.
 std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z);
 
-// Writes `contents` to `path` in one write. On failure sets `error` ("Error opening file
-// '%s' for writing!" or "Error writing file '%s'!", the latter after removing the partial
-// file) and returns false.
-bool write_data_file(const std::string& path, const std::string& contents, RunError& error);
+// One data set on its way to disk. Its files are written into the partial folder; commit()
+// flushes them to disk and then puts them in place at once, so that the data set folder is
+// at every moment either as it was before or complete, even when the process is killed. A
+// data set folder that exists already keeps its other files; its slices ("*.pbm") and
+// model.txt are replaced, stale deeper slices included. Whatever is not committed is removed
+// by abandon() or the destructor; only a killed process leaves the hidden folder behind.
+class PendingDataSet {
+  public:
+    explicit PendingDataSet(std::string directory);
+    ~PendingDataSet();
+    PendingDataSet(const PendingDataSet&) = delete;
+    PendingDataSet& operator=(const PendingDataSet&) = delete;
 
-// Writes plane z to `path` with write_data_file().
-bool write_slice(const talvik::BitVolume& volume, int32_t z, const std::string& path,
-                 RunError& error);
+    // Makes an empty partial folder. Fails with "Error creating directory %s!" naming the
+    // data set directory when that is something other than a folder or the partial folder
+    // cannot be made.
+    bool create(RunError& error);
 
-// Clears `error` and writes the slices in z order; stops at the first failure, leaving the
-// slices written before it.
+    // Writes the file `name` of the data set. Fails with "Error opening file '%s' for
+    // writing!" or "Error writing file '%s'!" naming the file's place in the data set.
+    bool write(const std::string& name, const std::string& contents, RunError& error);
+
+    // Flushes the written files to disk and moves them into place; fails with "Error writing
+    // the data set into %s!" or "Error moving the data set into %s!".
+    bool commit(RunError& error);
+
+    // Removes the partial folder and everything written into it.
+    void abandon();
+
+    const std::string& directory() const { return directory_; }
+
+  private:
+    std::string directory_;
+    std::string target_;  // the directory, or where it points when it is a symbolic link
+    std::string partial_;
+    std::vector<std::string> written_;
+    bool open_ = false;
+};
+
+// Writes the Z slices of `volume` in z order as the data set `directory`, through a
+// PendingDataSet; clears `error` first and sets it on failure, which leaves the directory
+// as it was.
 bool volume_write(const talvik::BitVolume& volume, const std::string& directory,
                   const std::string& prefix, RunError& error);
 

@@ -1,6 +1,10 @@
 #include "dialog_rules.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
+
+#include "number_text.h"
 
 namespace brisolt {
 namespace {
@@ -9,7 +13,65 @@ bool nonzero(double value) {
     return std::fabs(value) > 1e-6;
 }
 
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    if (first == std::string::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+FieldRead refused(const std::string& name, const std::string& why) {
+    return {false, name + ": " + why};
+}
+
 }  // namespace
+
+FieldRead read_whole_field(const std::string& name, const std::string& text, uint32_t lowest,
+                           uint32_t highest, uint32_t& value) {
+    const std::string number = trimmed(text);
+    if (number.empty()) {
+        return refused(name, "the field is empty.");
+    }
+    int64_t whole = 0;
+    if (!parse_integer(number, whole)) {
+        return refused(name, "\"" + text + "\" is not a whole number.");
+    }
+    FieldRead read{true, {}};
+    if (whole < 0) {
+        read.problem = name + ": " + number + " is below " + std::to_string(lowest) + ".";
+    } else if (whole > std::numeric_limits<uint32_t>::max()) {
+        read.problem = name + ": " + number + " is above " + std::to_string(highest) + ".";
+    } else {
+        value = static_cast<uint32_t>(whole);
+        if (value < lowest) {
+            read.problem = name + ": " + number + " is below " + std::to_string(lowest) + ".";
+        } else if (value > highest) {
+            read.problem = name + ": " + number + " is above " + std::to_string(highest) + ".";
+        }
+    }
+    return read;
+}
+
+FieldRead read_number_field(const std::string& name, const std::string& text, double& value) {
+    const std::string number = trimmed(text);
+    if (number.empty()) {
+        return refused(name, "the field is empty.");
+    }
+    double read = 0.0;
+    if (!parse_number(number, read)) {
+        std::string pointed = number;
+        std::replace(pointed.begin(), pointed.end(), ',', '.');
+        double unused = 0.0;
+        if (pointed != number && parse_number(pointed, unused)) {
+            return refused(
+                name, "\"" + text + "\" is not a number; decimals take a point: " + pointed + ".");
+        }
+        return refused(name, "\"" + text + "\" is not a number.");
+    }
+    value = read;
+    return {true, {}};
+}
 
 LawLabels law_labels(const std::string& law) {
     if (law == "LogNormal") {

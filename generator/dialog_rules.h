@@ -1,12 +1,30 @@
-// The generator dialog's rules that need no window: when Generate is enabled and how the
-// parameter labels read for each radius law.
+// The generator dialog's rules that need no window: how a field's text is read, when
+// Generate is enabled and how the parameter labels read for each radius law.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "boolean_model.h"
 
 namespace brisolt {
+
+// A field read as typed, in the C locale. `problem` is empty when the text reads, else it
+// names the field and says what is wrong ("Max. x: 1001 is above 1000.").
+struct FieldRead {
+    bool number = false;  // the text is a number of the field's kind
+    std::string problem;
+    bool ok() const { return problem.empty(); }
+};
+
+// A whole number from `lowest` to `highest`. As in the original data exchange, a number
+// outside the range is stored in `value` before the range check fails; a text that is not a
+// number leaves `value` as it was. Blanks around the number are allowed.
+FieldRead read_whole_field(const std::string& name, const std::string& text, uint32_t lowest,
+                           uint32_t highest, uint32_t& value);
+
+// A real number ("0.001", "-2", "1e-4"); "0,001" is not one.
+FieldRead read_number_field(const std::string& name, const std::string& text, double& value);
 
 struct LawLabels {
     const char* parameter1;

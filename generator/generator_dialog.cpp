@@ -1,19 +1,21 @@
 #include "generator_dialog.h"
 
 #include <QAction>
-#include <QCloseEvent>
 #include <QDir>
-#include <QDoubleValidator>
 #include <QFile>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QPalette>
 #include <QPushButton>
+#include <algorithm>
 #include <ctime>
+#include <limits>
 
-#include "dialog_rules.h"
-#include "number_text.h"
+#include "data_set_writer.h"
 #include "random/random.h"
+#include "typed_spin_box.h"
 #include "ui_generator_dialog.h"
 
 namespace brisolt {
@@ -21,27 +23,39 @@ namespace {
 
 const char* const kCaption = "Brisolt";
 
+// The background of a field whose text does not read.
+const QColor kRefusedFieldColor(255, 222, 222);
+
 QString picked_with_platform_dialog(const QString& start) {
     return QFileDialog::getExistingDirectory(nullptr, QStringLiteral("Select Your Directory"),
                                              start, QFileDialog::ShowDirsOnly);
 }
 
-void accept_numbers_only(QLineEdit* edit) {
-    auto* validator = new QDoubleValidator(edit);
-    validator->setNotation(QDoubleValidator::ScientificNotation);
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    validator->setLocale(c);
-    edit->setValidator(validator);
-}
-
 // A label's text without its colon, as a field's name in a message.
-QString field_name(const QString& label) {
-    return label.endsWith(':') ? label.chopped(1) : label;
+std::string field_name(const QLabel* label) {
+    const QString text = label->text();
+    return (text.endsWith(':') ? text.chopped(1) : text).toStdString();
 }
 
 std::string file_name_text(const QString& text) {
     return QFile::encodeName(text).toStdString();
+}
+
+std::string field_text(const QLineEdit* edit) {
+    return edit->text().toStdString();
+}
+
+std::string field_text(const CTypedSpinBox* spin) {
+    return spin->text().toStdString();
+}
+
+void mark_field(QWidget* field, const QString& problem) {
+    field->setToolTip(problem);
+    QPalette palette;  // resolves nothing: the field takes its usual colours again
+    if (!problem.isEmpty()) {
+        palette.setColor(QPalette::Base, kRefusedFieldColor);
+    }
+    field->setPalette(palette);
 }
 
 }  // namespace
@@ -53,30 +67,52 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     m_pickFolder = picked_with_platform_dialog;
     m_about = new QAction(QStringLiteral("&About Brisolt..."), this);
-    for (QLineEdit* edit : {ui->m_lambda, ui->m_parameter1, ui->m_parameter2}) {
-        accept_numbers_only(edit);
-    }
-    // The hidden second parameter keeps its place, so that the dialog does not jump.
+    // The hidden second parameter keeps its place, and the parameter labels are as wide as
+    // their widest text, so that changing the law moves nothing.
     for (QWidget* w :
          {static_cast<QWidget*>(ui->m_parameter2Label), static_cast<QWidget*>(ui->m_parameter2)}) {
         QSizePolicy policy = w->sizePolicy();
         policy.setRetainSizeWhenHidden(true);
         w->setSizePolicy(policy);
     }
+    int label_width = 0;
+    for (const char* law : kRadiusLaws) {
+        const LawLabels labels = law_labels(law);
+        for (const char* text : {labels.parameter1, labels.parameter2}) {
+            ui->m_parameter1Label->setText(QString::fromLatin1(text));
+            label_width = std::max(label_width, ui->m_parameter1Label->sizeHint().width());
+        }
+    }
+    ui->m_parameter1Label->setMinimumWidth(label_width);
+    ui->m_parameter2Label->setMinimumWidth(label_width);
 
     // Connected before the set-up, whose own changes m_ready keeps from checking anything.
-    connect(ui->m_generate, &QPushButton::clicked, this, &CGeneratorDialog::OnGenerate);
+    connect(ui->m_generate, &QPushButton::clicked, this, [this] {
+        if (isRunning()) {
+            OnCancel();
+        } else {
+            OnGenerate();
+        }
+    });
     connect(ui->m_browse, &QPushButton::clicked, this, &CGeneratorDialog::OnBrowse);
     connect(ui->m_exit, &QPushButton::clicked, this, &CGeneratorDialog::reject);
     connect(ui->m_distribution, &QComboBox::activated, this,
             &CGeneratorDialog::OnDistributionChanged);
-    for (QSpinBox* spin : {ui->m_maxX, ui->m_maxY, ui->m_maxZ, ui->m_maxRadius}) {
-        connect(spin, &QSpinBox::textChanged, this, &CGeneratorDialog::UpdateGenerateButton);
+    for (CTypedSpinBox* spin : {ui->m_maxX, ui->m_maxY, ui->m_maxZ, ui->m_maxRadius}) {
+        connect(spin, &CTypedSpinBox::textChanged, this, &CGeneratorDialog::UpdateGenerateButton);
     }
-    for (QLineEdit* edit :
-         {ui->m_lambda, ui->m_parameter1, ui->m_parameter2, ui->m_outputDirectory}) {
+    for (QLineEdit* edit : {ui->m_lambda, ui->m_parameter1, ui->m_parameter2}) {
         connect(edit, &QLineEdit::textChanged, this, &CGeneratorDialog::UpdateGenerateButton);
     }
+    connect(ui->m_outputDirectory, &QLineEdit::textChanged, this, [this] {
+        if (m_ready) {
+            readFields(Report::silently);
+            UpdateGenerateButton();
+        }
+    });
+    // The prefix and the count leave Generate alone, but a text that will not read is shown.
+    connect(ui->m_prefix, &QLineEdit::textChanged, this, &CGeneratorDialog::showFieldProblems);
+    connect(ui->m_count, &CTypedSpinBox::textChanged, this, &CGeneratorDialog::showFieldProblems);
     connect(m_about, &QAction::triggered, this, &CGeneratorDialog::OnAbout);
     connect(&m_runTimer, &QTimer::timeout, this, &CGeneratorDialog::OnRunStep);
 
@@ -88,7 +124,7 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
     setContextMenuPolicy(Qt::ActionsContextMenu);
     setWindowIcon(QIcon(QStringLiteral(":/brisolt/brisolt.svg")));
     seed_from_time(std::time(nullptr));
-    for (QSpinBox* spin : {ui->m_maxX, ui->m_maxY, ui->m_maxZ}) {
+    for (CTypedSpinBox* spin : {ui->m_maxX, ui->m_maxY, ui->m_maxZ}) {
         spin->setRange(0, 1000);
         spin->setValue(0);
     }
@@ -109,70 +145,132 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
     ui->m_progress->setRange(0, 100);
     ui->m_progress->setValue(0);
     m_ready = true;
+
+    // Wider is useful (paths, long numbers); taller only opens gaps.
+    setMaximumHeight(minimumSizeHint().height());
 }
 
 CGeneratorDialog::~CGeneratorDialog() = default;
 
-void CGeneratorDialog::refuseField(QWidget* field, const QString& message, Report report) {
-    if (report == Report::withMessage) {
-        QMessageBox::warning(this, QString::fromLatin1(kCaption), message);
-        field->setFocus();
-    }
-}
-
-bool CGeneratorDialog::readSpin(QSpinBox* spin, const char* name, uint32_t& member, Report report) {
-    if (!spin->hasAcceptableInput()) {
-        refuseField(spin,
-                    QStringLiteral("Please enter a whole number from %1 to %2 for \"%3\".")
-                        .arg(spin->minimum())
-                        .arg(spin->maximum())
-                        .arg(QString::fromLatin1(name)),
-                    report);
-        return false;
-    }
-    member = static_cast<uint32_t>(spin->value());
-    return true;
-}
-
-bool CGeneratorDialog::readNumber(QLineEdit* edit, const QString& name, double& member,
-                                  Report report) {
-    double value = 0.0;
-    if (!edit->hasAcceptableInput() || !parse_number(edit->text().toStdString(), value)) {
-        refuseField(edit, QStringLiteral("Please enter a number for \"%1\".").arg(name), report);
-        return false;
-    }
-    member = value;
-    return true;
+std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
+    constexpr uint32_t kMaxSize = 1000;
+    auto size = [this](CTypedSpinBox* spin, const char* name, uint32_t ModelParameters::*member) {
+        return FieldReader{spin, [=](GenerationRequest& r) {
+                               return read_whole_field(name, field_text(spin), 0, kMaxSize,
+                                                       r.model.*member);
+                           }};
+    };
+    auto number = [this](QLineEdit* edit, std::function<std::string()> name,
+                         double ModelParameters::*member) {
+        return FieldReader{edit, [=](GenerationRequest& r) {
+                               return read_number_field(name(), field_text(edit), r.model.*member);
+                           }};
+    };
+    auto fixed = [](const char* name) { return [=] { return std::string(name); }; };
+    QLabel* p1 = ui->m_parameter1Label;
+    QLabel* p2 = ui->m_parameter2Label;
+    // The order of the original data exchange.
+    return {
+        {ui->m_outputDirectory,
+         [this](GenerationRequest& r) {
+             r.output_directory = file_name_text(ui->m_outputDirectory->text());
+             return FieldRead{true, {}};
+         }},
+        number(ui->m_lambda, fixed("Lambda"), &ModelParameters::lambda),
+        size(ui->m_maxX, "Max. x", &ModelParameters::max_x),
+        size(ui->m_maxY, "Max. y", &ModelParameters::max_y),
+        size(ui->m_maxZ, "Max. z", &ModelParameters::max_z),
+        size(ui->m_maxRadius, "Radius Max", &ModelParameters::max_radius),
+        {ui->m_distribution,
+         [this](GenerationRequest& r) {
+             r.model.distribution = ui->m_distribution->currentText().toStdString();
+             return FieldRead{true, {}};
+         }},
+        number(
+            ui->m_parameter1, [p1] { return field_name(p1); }, &ModelParameters::parameter1),
+        number(
+            ui->m_parameter2, [p2] { return field_name(p2); }, &ModelParameters::parameter2),
+        {ui->m_prefix,
+         [this](GenerationRequest& r) {
+             const std::string prefix = file_name_text(ui->m_prefix->text());
+             const std::string problem = prefix_problem(prefix);
+             if (!problem.empty()) {
+                 return FieldRead{false, "Prefix: " + problem};
+             }
+             r.prefix = prefix;
+             return FieldRead{true, {}};
+         }},
+        {ui->m_count,
+         [this](GenerationRequest& r) {
+             return read_whole_field("Data sets Count", field_text(ui->m_count), 0,
+                                     std::numeric_limits<uint32_t>::max(), r.count);
+         }},
+    };
 }
 
 bool CGeneratorDialog::readFields(Report report) {
-    ModelParameters& m = m_fields.model;
-    m_fields.output_directory = file_name_text(ui->m_outputDirectory->text());
-    if (!readNumber(ui->m_lambda, QStringLiteral("Lambda"), m.lambda, report) ||
-        !readSpin(ui->m_maxX, "Max. x", m.max_x, report) ||
-        !readSpin(ui->m_maxY, "Max. y", m.max_y, report) ||
-        !readSpin(ui->m_maxZ, "Max. z", m.max_z, report) ||
-        !readSpin(ui->m_maxRadius, "Radius Max", m.max_radius, report)) {
+    for (const FieldReader& reader : fieldReaders()) {
+        const FieldRead read = reader.read(m_fields);
+        if (read.ok()) {
+            continue;
+        }
+        if (report == Report::withMessage) {
+            QMessageBox::warning(this, QString::fromLatin1(kCaption),
+                                 QString::fromStdString(read.problem));
+            reader.field->setFocus(Qt::OtherFocusReason);
+            if (auto* edit = qobject_cast<QLineEdit*>(reader.field)) {
+                edit->selectAll();
+            } else if (auto* spin = qobject_cast<QAbstractSpinBox*>(reader.field)) {
+                spin->selectAll();
+            }
+        }
         return false;
     }
-    m.distribution = ui->m_distribution->currentText().toStdString();
-    if (!readNumber(ui->m_parameter1, field_name(ui->m_parameter1Label->text()), m.parameter1,
-                    report) ||
-        !readNumber(ui->m_parameter2, field_name(ui->m_parameter2Label->text()), m.parameter2,
-                    report)) {
-        return false;
+    return true;
+}
+
+// Marks every field whose text does not read, each on its own, and names the first in the
+// status line and in Generate's tooltip.
+void CGeneratorDialog::showFieldProblems() {
+    GenerationRequest scratch = m_fields;
+    QString first;
+    for (const FieldReader& reader : fieldReaders()) {
+        const QString problem = QString::fromStdString(reader.read(scratch).problem);
+        mark_field(reader.field, problem);
+        if (first.isEmpty()) {
+            first = problem;
+        }
     }
-    m_fields.prefix = file_name_text(ui->m_prefix->text());
-    return readSpin(ui->m_count, "Data sets Count", m_fields.count, report);
+    ui->m_generate->setToolTip(first);
+    setStatus(first.isEmpty() ? m_runSummary : first);
+}
+
+void CGeneratorDialog::setStatus(const QString& text) {
+    m_statusText = text;
+    showStatus();
+}
+
+// One line, cut short with an ellipsis where the window is too narrow; the tooltip has it all.
+void CGeneratorDialog::showStatus() {
+    const QFontMetrics metrics = ui->m_status->fontMetrics();
+    ui->m_status->setText(metrics.elidedText(m_statusText, Qt::ElideRight, ui->m_status->width()));
+    ui->m_status->setToolTip(m_statusText);
+}
+
+void CGeneratorDialog::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    showStatus();
 }
 
 void CGeneratorDialog::UpdateGenerateButton() {
     if (!m_ready || isRunning()) {
         return;
     }
-    // A field that does not read cannot make a run either.
+    // Reads without a message: typing never opens a box. A field that does not read cannot
+    // make a run either.
     const bool read = readFields(Report::silently);
     ui->m_generate->setEnabled(read && generate_allowed(m_fields.model, m_fields.output_directory));
+    showFieldProblems();
 }
 
 void CGeneratorDialog::OnDistributionChanged(int index) {
@@ -215,26 +313,40 @@ void CGeneratorDialog::OnGenerate() {
                               QMessageBox::Ok) != QMessageBox::Ok) {
         return;
     }
-    m_ballCount = plan.ball_count;
     m_run = std::make_unique<GenerationRun>(m_fields, plan.ball_count, m_sources);
+    m_runSummary.clear();
     setRunning(true);
     // The run goes on in slices between the dialog's events, on this one thread, so the
-    // window repaints and the progress bar moves.
+    // window repaints, the progress bar moves and Cancel is heard.
     m_runTimer.start(0);
+}
+
+void CGeneratorDialog::OnCancel() {
+    if (isRunning()) {
+        m_run->cancel();
+        finishRun();
+    }
 }
 
 void CGeneratorDialog::OnRunStep() {
     const bool more = m_run->advance(m_runSlice);
-    // A run without balls never moves the bar: it keeps the last run's position.
-    if (m_ballCount > 0) {
-        ui->m_progress->setValue(m_run->progress());
+    ui->m_progress->setValue(m_run->progress());
+    if (!more && isRunning()) {
+        finishRun();
     }
-    if (more) {
-        return;
-    }
+}
+
+void CGeneratorDialog::finishRun() {
     m_runTimer.stop();
-    if (m_run->failed()) {
+    const QString written = QString::fromStdString(
+        written_summary(m_run->data_sets_written(), m_run->data_set_count()));
+    if (m_run->cancelled()) {
+        m_runSummary = QStringLiteral("Cancelled: %1.").arg(written);
+    } else if (m_run->failed()) {
+        m_runSummary = QStringLiteral("Stopped by an error: %1.").arg(written);
         showRunError(m_run->error());
+    } else {
+        m_runSummary = written + '.';
     }
     m_run.reset();
     setRunning(false);
@@ -245,15 +357,20 @@ void CGeneratorDialog::showRunError(const std::string& text) {
     QMessageBox::critical(this, QStringLiteral("Error"), QString::fromStdString(text));
 }
 
+// While a run goes on, Generate is its Cancel; the fields wait for the run to end.
 void CGeneratorDialog::setRunning(bool running) {
     for (QWidget* w :
          {static_cast<QWidget*>(ui->dimensionGroup), static_cast<QWidget*>(ui->radiusGroup),
-          static_cast<QWidget*>(ui->outputGroup), static_cast<QWidget*>(ui->m_generate),
-          static_cast<QWidget*>(ui->m_exit)}) {
+          static_cast<QWidget*>(ui->outputGroup)}) {
         w->setEnabled(!running);
     }
+    ui->m_generate->setText(running ? QStringLiteral("Cancel") : QStringLiteral("Generate"));
+    ui->m_generate->setToolTip({});
+    ui->m_generate->setEnabled(true);
     m_about->setEnabled(!running);
-    if (!running) {
+    if (running) {
+        setStatus({});
+    } else {
         UpdateGenerateButton();
     }
 }
@@ -267,25 +384,22 @@ void CGeneratorDialog::OnAbout() {
     about.exec();
 }
 
-void CGeneratorDialog::accept() {
-    if (isRunning() || !readFields(Report::withMessage)) {
-        return;
-    }
-    QDialog::accept();
-}
-
 void CGeneratorDialog::reject() {
-    if (!isRunning()) {
-        QDialog::reject();
-    }
-}
-
-void CGeneratorDialog::closeEvent(QCloseEvent* event) {
     if (isRunning()) {
-        event->ignore();
-        return;
+        // The run waits while the user decides.
+        m_runTimer.stop();
+        const auto answer = QMessageBox::question(
+            this, QString::fromLatin1(kCaption),
+            QStringLiteral("A run is in progress.\nCancel it and close Brisolt? The data sets "
+                           "already written are kept."),
+            QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        if (answer != QMessageBox::Yes) {
+            m_runTimer.start(0);
+            return;
+        }
+        OnCancel();
     }
-    QDialog::closeEvent(event);
+    QDialog::reject();
 }
 
 void CGeneratorDialog::keyPressEvent(QKeyEvent* event) {
@@ -294,11 +408,10 @@ void CGeneratorDialog::keyPressEvent(QKeyEvent* event) {
         QDialog::keyPressEvent(event);
         return;
     }
-    // As in the original dialog: Enter presses the focused button, or else accepts.
-    if (auto* button = qobject_cast<QPushButton*>(focusWidget())) {
+    // No button is the default: Enter presses the focused button and is otherwise ignored,
+    // so that a value confirmed with Enter never closes the dialog.
+    if (auto* button = qobject_cast<QPushButton*>(focusWidget()); button && button->isEnabled()) {
         button->click();
-    } else {
-        accept();
     }
 }
 

@@ -7,20 +7,22 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "boolean_model.h"
+#include "dialog_rules.h"
 #include "generator_run.h"
 
-class QAbstractSpinBox;
 class QAction;
 class QLineEdit;
-class QSpinBox;
 
 namespace Ui {
 class CGeneratorDialog;
 }
 
 namespace brisolt {
+
+class CTypedSpinBox;
 
 class CGeneratorDialog : public QDialog {
     Q_OBJECT
@@ -41,9 +43,7 @@ class CGeneratorDialog : public QDialog {
     QAction* aboutAction() const { return m_about; }
 
   public slots:
-    // Enter in a field: the fields must read, then the dialog closes.
-    void accept() override;
-    // Exit, Escape and the close box; ignored while a run goes on.
+    // Exit, Escape and the close box; during a run, only once the user agrees to cancel it.
     void reject() override;
 
   signals:
@@ -51,27 +51,37 @@ class CGeneratorDialog : public QDialog {
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private slots:
     void OnGenerate();
+    void OnCancel();
     void OnBrowse();
     void OnDistributionChanged(int index);
     void UpdateGenerateButton();
     void OnAbout();
     void OnRunStep();
+    void showFieldProblems();
 
   private:
     enum class Report { silently, withMessage };
 
+    // One field as the dialog reads it: the field, its name in messages and its text's
+    // reading into `m_fields` (or a scratch copy).
+    struct FieldReader {
+        QWidget* field;
+        std::function<FieldRead(GenerationRequest&)> read;
+    };
+    std::vector<FieldReader> fieldReaders();
+
     // Reads the fields in the order of the original data exchange into m_fields, stopping at
     // the first that does not read; with a message that names it and the focus on it.
     bool readFields(Report report);
-    bool readSpin(QSpinBox* spin, const char* name, uint32_t& member, Report report);
-    bool readNumber(QLineEdit* edit, const QString& name, double& member, Report report);
-    void refuseField(QWidget* field, const QString& message, Report report);
     void setRunning(bool running);
+    void finishRun();
     void showRunError(const std::string& text);
+    void setStatus(const QString& text);
+    void showStatus();
 
     std::unique_ptr<Ui::CGeneratorDialog> ui;
     QAction* m_about = nullptr;
@@ -80,10 +90,12 @@ class CGeneratorDialog : public QDialog {
     // Kept from one run to the next, like the stream they draw from.
     BallSources m_sources;
     std::unique_ptr<GenerationRun> m_run;
-    int32_t m_ballCount = 0;
     QTimer m_runTimer;
     std::chrono::milliseconds m_runSlice{40};
     FolderPicker m_pickFolder;
+    // How the last run ended, shown while no field has a problem.
+    QString m_runSummary;
+    QString m_statusText;
 };
 
 }  // namespace brisolt

@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -17,7 +19,7 @@ int main(int argc, char** argv) {
     // Decided before any window-system object exists: the batch mode needs no display.
     if (brisolt::wants_batch_mode(argc, argv)) {
         return brisolt::run_batch(std::vector<std::string>(argv + 1, argv + argc), stdin, stdout,
-                                  stderr, std::time(nullptr));
+                                  stderr, std::time(nullptr), ::isatty(STDERR_FILENO) == 1);
     }
 #ifdef BRISOLT_WITH_DIALOG
     QApplication app(argc, argv);

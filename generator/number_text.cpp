@@ -21,6 +21,10 @@ bool parse_whole(const std::string& text, int64_t& value) {
     return !text.starts_with('-') && parse_all(text.data(), text.data() + text.size(), value);
 }
 
+bool parse_integer(const std::string& text, int64_t& value) {
+    return parse_all(text.data(), text.data() + text.size(), value);
+}
+
 bool parse_number(const std::string& text, double& value) {
     // from_chars takes a minus sign but not a plus sign.
     const size_t skip = text.starts_with('+') && text.size() > 1 && text[1] != '-' ? 1 : 0;

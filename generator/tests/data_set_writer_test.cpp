@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <random>
 
@@ -90,64 +91,101 @@ TEST(SliceFileBytes, MatchesTheBitByBitRasterAndReadsBack) {
     }
 }
 
-TEST(CreateDirectory, NewOrExistingDirectoriesButNothingElse) {
-    ScratchDir dir;
-    const std::string path = dir / "p000";
-    EXPECT_TRUE(create_data_set_directory(path));
-    write_file(path + "/keep.txt", "kept");
-    EXPECT_TRUE(create_data_set_directory(path));
-    EXPECT_EQ(read_file(path + "/keep.txt"), "kept");
-    EXPECT_FALSE(create_data_set_directory(dir / "missing/p000"));
-    EXPECT_FALSE(fs::exists(dir / "missing"));
-    write_file(dir / "file", "");
-    EXPECT_FALSE(create_data_set_directory(dir / "file"));
+// Every entry below `root`, folders marked with a trailing "/", files with their contents.
+std::vector<std::string> listing(const fs::path& root) {
+    std::vector<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        const std::string name = fs::relative(entry.path(), root).string();
+        entries.push_back(entry.is_directory() ? name + "/" : name + "=" + read_file(entry.path()));
+    }
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
-TEST(VolumeWrite, WritesEverySliceInZOrder) {
-    ScratchDir dir;
-    talvik::BitVolume v = volume_of(10, 2, 3);
-    v.set(0, 0, 1);
-    v.set(9, 1, 2);
+TEST(PendingDataSet, AppearsOnlyWhenCompleteAndNothingElseStays) {
+    ScratchDir out;
+    const std::string set = out / "p000";
     RunError error;
-    error.set("old");
-    ASSERT_TRUE(volume_write(v, dir.path().string(), "b", error));
-    EXPECT_FALSE(error.flag);
-    EXPECT_EQ(read_file(dir / "bslice000.pbm"), std::string("P4\n10 2\n\0\0\0\0", 12));
-    EXPECT_EQ(read_file(dir / "bslice001.pbm"), std::string("P4\n10 2\n\x80\0\0\0", 12));
-    EXPECT_EQ(read_file(dir / "bslice002.pbm"), std::string("P4\n10 2\n\0\0\0\x40", 12));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 3);
+    {
+        PendingDataSet pending(set);
+        ASSERT_TRUE(pending.create(error));
+        ASSERT_TRUE(pending.write("pslice000.pbm", "a", error));
+        ASSERT_TRUE(pending.write("model.txt", "m", error));
+        const std::string partial = ".p000.partial-" + std::to_string(::getpid());
+        EXPECT_EQ(partial_directory(set), out / partial);
+        EXPECT_EQ(listing(out.path()),
+                  (std::vector<std::string>{partial + "/", partial + "/model.txt=m",
+                                            partial + "/pslice000.pbm=a"}));
+        ASSERT_TRUE(pending.commit(error)) << error.text;
+    }
+    EXPECT_EQ(listing(out.path()),
+              (std::vector<std::string>{"p000/", "p000/model.txt=m", "p000/pslice000.pbm=a"}));
+
+    // Not committed: gone, whether abandoned or dropped.
+    for (const bool abandon : {true, false}) {
+        PendingDataSet pending(out / "p001");
+        ASSERT_TRUE(pending.create(error));
+        ASSERT_TRUE(pending.write("pslice000.pbm", "b", error));
+        if (abandon) {
+            pending.abandon();
+        }
+    }
+    EXPECT_EQ(listing(out.path()).size(), 3u);
 }
 
-TEST(VolumeWrite, OverwritesEarlierSlices) {
-    ScratchDir dir;
-    write_file(dir / "slice000.pbm", std::string(100, 'x'));
+TEST(PendingDataSet, ReusedFolderKeepsItsOtherFilesAndLosesEveryOldSlice) {
+    ScratchDir out;
+    const std::string set = out / "p000";
+    fs::create_directories(set + "/notes");
+    write_file(set + "/notes/a.txt", "kept too");
+    write_file(set + "/readme.txt", "kept");
+    write_file(set + "/model.txt", "old model");
+    for (const char* old : {"pslice000.pbm", "pslice001.pbm", "pslice002.pbm", "other.pbm"}) {
+        write_file(set + "/" + old, "old");
+    }
     RunError error;
-    ASSERT_TRUE(volume_write(volume_of(8, 1, 1), dir.path().string(), "", error));
-    EXPECT_EQ(read_file(dir / "slice000.pbm"), std::string("P4\n8 1\n\0", 8));
+    ASSERT_TRUE(volume_write(volume_of(8, 1, 2), set, "p", error)) << error.text;
+    EXPECT_EQ(listing(out.path()),
+              (std::vector<std::string>{"p000/", "p000/notes/", "p000/notes/a.txt=kept too",
+                                        std::string("p000/pslice000.pbm=P4\n8 1\n\0", 27),
+                                        std::string("p000/pslice001.pbm=P4\n8 1\n\0", 27),
+                                        "p000/readme.txt=kept"}));
 }
 
-TEST(VolumeWrite, SliceThatCannotBeOpenedStopsTheWriting) {
-    ScratchDir dir;
-    fs::create_directory(dir / "slice001.pbm");  // a directory cannot be opened for writing
+TEST(PendingDataSet, FailuresNameTheDataSetsOwnPathsAndLeaveNothing) {
+    ScratchDir out;
     RunError error;
-    EXPECT_FALSE(volume_write(volume_of(4, 4, 3), dir.path().string(), "", error));
-    EXPECT_TRUE(error.flag);
-    EXPECT_EQ(error.text, "Error opening file '" + (dir / "slice001.pbm") + "' for writing!");
-    EXPECT_TRUE(fs::exists(dir / "slice000.pbm"));
-    EXPECT_FALSE(fs::exists(dir / "slice002.pbm"));
-}
+    write_file(out / "p000", "in the way");
+    EXPECT_FALSE(PendingDataSet(out / "p000").create(error));
+    EXPECT_EQ(error.text, "Error creating directory " + (out / "p000") + "!");
+    EXPECT_FALSE(PendingDataSet(out / "missing/p000").create(error));
+    EXPECT_EQ(error.text, "Error creating directory " + (out / "missing/p000") + "!");
 
-TEST(VolumeWrite, FullDiskIsReportedWithTheSlicePath) {
-    ScratchDir dir;
+    PendingDataSet pending(out / "p001");
+    ASSERT_TRUE(pending.create(error));
+    EXPECT_FALSE(pending.write("sub/slice000.pbm", "x", error));
+    EXPECT_EQ(error.text,
+              "Error opening file '" + (out / "p001/sub/slice000.pbm") + "' for writing!");
     // Writes to /dev/full fail with ENOSPC, as on a full disk.
-    ASSERT_EQ(::symlink("/dev/full", (dir / "pslice001.pbm").c_str()), 0);
-    RunError error;
-    EXPECT_FALSE(volume_write(volume_of(100, 100, 3), dir.path().string(), "p", error));
-    EXPECT_TRUE(error.flag);
-    EXPECT_EQ(error.text, "Error writing file '" + (dir / "pslice001.pbm") + "'!");
-    EXPECT_TRUE(fs::exists(dir / "pslice000.pbm"));
-    EXPECT_FALSE(fs::exists(fs::symlink_status(dir / "pslice001.pbm")));
-    EXPECT_FALSE(fs::exists(dir / "pslice002.pbm"));
+    const std::string full = partial_directory(out / "p001") + "/slice001.pbm";
+    ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
+    EXPECT_FALSE(pending.write("slice001.pbm", std::string(10000, 'x'), error));
+    EXPECT_EQ(error.text, "Error writing file '" + (out / "p001/slice001.pbm") + "'!");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(full)));
+    pending.abandon();
+    EXPECT_EQ(listing(out.path()), (std::vector<std::string>{"p000=in the way"}));
+}
+
+TEST(DataSetNames, PrefixMustStayInsideTheOutputFolder) {
+    EXPECT_EQ(prefix_problem("ball"), "");
+    EXPECT_EQ(prefix_problem(".b"), "");
+    EXPECT_EQ(prefix_problem("../escaped"),
+              "\"../escaped\" holds a path separator: a prefix only starts names inside the "
+              "output folder.");
+    EXPECT_EQ(prefix_problem(".."),
+              "\"..\" names a folder: a prefix only starts names inside the output folder.");
+    EXPECT_NE(prefix_problem("."), "");
+    EXPECT_NE(prefix_problem("a/b"), "");
 }
 
 }  // namespace

@@ -15,7 +15,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -23,8 +22,10 @@
 #include <vector>
 
 #include "data_set.h"
+#include "data_set_writer.h"
 #include "random/random.h"
 #include "test_support.h"
+#include "typed_spin_box.h"
 
 namespace brisolt {
 namespace {
@@ -87,9 +88,11 @@ class GeneratorDialog : public ::testing::Test {
         EXPECT_NE(widget, nullptr) << name;
         return widget;
     }
-    QSpinBox* spin(const char* name) { return find<QSpinBox>(name); }
+    CTypedSpinBox* spin(const char* name) { return find<CTypedSpinBox>(name); }
     QLineEdit* edit(const char* name) { return find<QLineEdit>(name); }
     QPushButton* generate() { return find<QPushButton>("m_generate"); }
+    // The status line in full (it is cut short to the window's width).
+    QString status() { return find<QLabel>("m_status")->toolTip(); }
 
     // Whether the dialog's focus is on `field`, or on the line edit inside it.
     bool has_focus(QWidget* field) {
@@ -322,7 +325,7 @@ TEST_F(GeneratorDialog, RunWritesTheSameDataSetsAsTheBatchMode) {
     EXPECT_FALSE(fs::exists(dialog_out / "d002"));
 }
 
-TEST_F(GeneratorDialog, RunKeepsTheDialogDrawingButTakesNoCommands) {
+TEST_F(GeneratorDialog, RunKeepsTheDialogResponsiveAndTheCloseBoxAsks) {
     ScratchDir out;
     fill_example(out.path().string());
     // About 8000 balls of radius 10 to 20, in many slices of the event loop.
@@ -337,25 +340,90 @@ TEST_F(GeneratorDialog, RunKeepsTheDialogDrawingButTakesNoCommands) {
     QProgressBar* progress = find<QProgressBar>("m_progress");
     QSignalSpy moves(progress, &QProgressBar::valueChanged);
     QSignalSpy finished(&dialog_, &CGeneratorDialog::runFinished);
-    BoxAnswerer answerer(QMessageBox::Ok);
-    QTest::mouseClick(generate(), Qt::LeftButton);
+    {
+        BoxAnswerer answerer(QMessageBox::Ok);
+        QTest::mouseClick(generate(), Qt::LeftButton);
+    }
     ASSERT_TRUE(dialog_.isRunning());
-    bool events_during_run = false;
-    QTimer::singleShot(0, [&] { events_during_run = dialog_.isRunning(); });
-    EXPECT_FALSE(generate()->isEnabled());
-    EXPECT_FALSE(find<QPushButton>("m_exit")->isEnabled());
+    EXPECT_EQ(generate()->text(), "Cancel");
+    EXPECT_TRUE(generate()->isEnabled());
     EXPECT_FALSE(edit("m_lambda")->isEnabled());
     EXPECT_FALSE(dialog_.aboutAction()->isEnabled());
-    dialog_.reject();
-    EXPECT_FALSE(dialog_.close());
+    {
+        BoxAnswerer answerer(QMessageBox::No);
+        EXPECT_FALSE(dialog_.close());
+        QTest::keyClick(&dialog_, Qt::Key_Escape);
+        ASSERT_EQ(answerer.seen().size(), 2u);
+        EXPECT_EQ(answerer.seen()[0].title, "Brisolt");
+        EXPECT_EQ(answerer.seen()[0].text,
+                  "A run is in progress.\nCancel it and close Brisolt? The data sets already "
+                  "written are kept.");
+    }
     EXPECT_TRUE(dialog_.isVisible());
     ASSERT_TRUE(finished.wait(120000));
-    EXPECT_TRUE(events_during_run);
     EXPECT_GE(moves.count(), 3);  // the bar moved while the run went on
     EXPECT_EQ(progress->value(), 100);
+    EXPECT_EQ(generate()->text(), "Generate");
     EXPECT_TRUE(generate()->isEnabled());
     EXPECT_TRUE(edit("m_lambda")->isEnabled());
     EXPECT_EQ(talvik::list_slice_files(out / "000").size(), 100u);
+    EXPECT_EQ(status(), "1 of 1 data sets written.");
+
+    // Agreeing to close cancels a run and leaves no trace of its unfinished data set.
+    type(spin("m_count"), "2");
+    {
+        BoxAnswerer answerer(QMessageBox::Ok);
+        QTest::mouseClick(generate(), Qt::LeftButton);
+    }
+    BoxAnswerer answerer(QMessageBox::Yes);
+    EXPECT_TRUE(dialog_.close());
+    EXPECT_FALSE(dialog_.isRunning());
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1);
+}
+
+// Cancel stops a run of three in its second data set: the first stays as an uncancelled run
+// writes it, the second leaves nothing.
+TEST_F(GeneratorDialog, CancelInTheMiddleKeepsTheCompleteDataSetsOnly) {
+    ScratchDir cancelled;
+    ScratchDir whole;
+    fill_example(cancelled.path().string());
+    type(spin("m_count"), "3");
+    dialog_.setRunSlice(std::chrono::milliseconds(0));
+    bool clicked = false;
+    QObject::connect(find<QProgressBar>("m_progress"), &QProgressBar::valueChanged, [&] {
+        if (!clicked && fs::exists(partial_directory(cancelled / "001") + "/slice003.pbm")) {
+            clicked = true;
+            QTimer::singleShot(0, [&] { QTest::mouseClick(generate(), Qt::LeftButton); });
+        }
+    });
+    seed_from_time(1733650000);
+    {
+        BoxAnswerer answerer(QMessageBox::Ok);
+        ASSERT_TRUE(generate_and_wait());
+        EXPECT_EQ(answerer.seen().size(), 1u);  // the question only
+    }
+    ASSERT_TRUE(clicked);
+    EXPECT_EQ(status(), "Cancelled: 1 of 3 data sets written.");
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(cancelled.path())) {
+        left.push_back(entry.path().filename().string());
+    }
+    EXPECT_EQ(left, std::vector<std::string>{"000"});
+
+    type(edit("m_outputDirectory"), QString::fromStdString(whole.path().string()));
+    seed_from_time(1733650000);
+    {
+        BoxAnswerer answerer(QMessageBox::Ok);
+        ASSERT_TRUE(generate_and_wait());
+    }
+    EXPECT_EQ(status(), "3 of 3 data sets written.");
+    size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(whole / "000")) {
+        const std::string name = "000/" + entry.path().filename().string();
+        EXPECT_EQ(read_file(cancelled / name), read_file(whole / name)) << name;
+        ++files;
+    }
+    EXPECT_EQ(files, 50u + 1u);
 }
 
 TEST_F(GeneratorDialog, CancelWritesNothingButTheCountWasDrawn) {
@@ -401,41 +469,60 @@ TEST_F(GeneratorDialog, ParametersThatCannotMakeARunAreRefusedBeforeTheQuestion)
     EXPECT_TRUE(fs::is_empty(out.path()));
 }
 
-TEST_F(GeneratorDialog, FieldThatDoesNotReadIsNamedAndTakesTheFocus) {
+// What the user typed stays as typed; reading it refuses it with a message that names the
+// field and puts the focus there; typing alone marks the field and never opens a box.
+TEST_F(GeneratorDialog, FieldsKeepWhatWasTypedAndReadingRefusesItWithItsName) {
     fill_example("/tmp");
-    type(edit("m_lambda"), "1e");  // not a number yet
+    BoxAnswerer answerer;
+    type(spin("m_maxX"), "1001");
+    EXPECT_EQ(spin("m_maxX")->text(), "1001");
+    EXPECT_TRUE(answerer.seen().empty());
     EXPECT_FALSE(generate()->isEnabled());
-    {
-        BoxAnswerer answerer;
-        QTest::mouseClick(find<QPushButton>("m_browse"), Qt::LeftButton);
-        ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].title, "Brisolt");
-        EXPECT_EQ(answerer.seen()[0].text, "Please enter a number for \"Lambda\".");
-    }
+    EXPECT_EQ(status(), "Max. x: 1001 is above 1000.");
+    EXPECT_EQ(spin("m_maxX")->toolTip(), "Max. x: 1001 is above 1000.");
+    EXPECT_EQ(generate()->toolTip(), "Max. x: 1001 is above 1000.");
+    edit("m_prefix")->setFocus();
+    QTest::mouseClick(find<QPushButton>("m_browse"), Qt::LeftButton);
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_EQ(answerer.seen()[0].title, "Brisolt");
+    EXPECT_EQ(answerer.seen()[0].text, "Max. x: 1001 is above 1000.");
+    EXPECT_TRUE(has_focus(spin("m_maxX")));
     EXPECT_TRUE(picker_starts_.empty());
-    EXPECT_TRUE(has_focus(edit("m_lambda")));
+    // The arrows step from the typed number into the range.
+    QTest::keyClick(spin("m_maxX"), Qt::Key_Down);
+    EXPECT_EQ(spin("m_maxX")->text(), "1000");
+    QTest::keyClick(spin("m_maxX"), Qt::Key_Down);
+    EXPECT_EQ(spin("m_maxX")->text(), "999");
+    EXPECT_TRUE(generate()->isEnabled());
+    EXPECT_EQ(spin("m_maxX")->toolTip(), "");
+    EXPECT_EQ(status(), "");
 
+    type(edit("m_lambda"), "0,001");  // read in the C locale, never as 1
+    EXPECT_EQ(edit("m_lambda")->text(), "0,001");
+    EXPECT_FALSE(generate()->isEnabled());
+    EXPECT_EQ(status(), "Lambda: \"0,001\" is not a number; decimals take a point: 0.001.");
     type(edit("m_lambda"), "0.001");
-    type(edit("m_parameter1"), "-");
-    {
-        BoxAnswerer answerer;
-        QTest::mouseClick(find<QPushButton>("m_browse"), Qt::LeftButton);
-        ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].text, "Please enter a number for \"Lower Bound\".");
-    }
-    EXPECT_TRUE(has_focus(edit("m_parameter1")));
+    type(spin("m_maxY"), "-5");
+    EXPECT_EQ(status(), "Max. y: -5 is below 0.");
+    type(spin("m_maxY"), "50");
 
-    type(edit("m_parameter1"), "1");
+    // The count and the prefix leave Generate alone: Generate reports them.
     ASSERT_TRUE(generate()->isEnabled());
-    type(spin("m_count"), "");  // the count is not watched: Generate stays enabled
-    {
-        BoxAnswerer answerer;
-        EXPECT_TRUE(!generate_and_wait());
-        ASSERT_EQ(answerer.seen().size(), 1u);
-        EXPECT_EQ(answerer.seen()[0].text,
-                  "Please enter a whole number from 1 to 1000 for \"Data sets Count\".");
-    }
+    type(edit("m_prefix"), "../escaped");
+    EXPECT_EQ(status(),
+              "Prefix: \"../escaped\" holds a path separator: a prefix only starts names "
+              "inside the output folder.");
+    EXPECT_TRUE(!generate_and_wait());
+    ASSERT_EQ(answerer.seen().size(), 2u);
+    EXPECT_EQ(answerer.seen()[1].text, status());
+    EXPECT_TRUE(has_focus(edit("m_prefix")));
+    type(edit("m_prefix"), "p");
+    type(spin("m_count"), "");
+    EXPECT_TRUE(!generate_and_wait());
+    ASSERT_EQ(answerer.seen().size(), 3u);
+    EXPECT_EQ(answerer.seen()[2].text, "Data sets Count: the field is empty.");
     EXPECT_TRUE(has_focus(spin("m_count")));
+    EXPECT_FALSE(dialog_.isRunning());
 }
 
 TEST_F(GeneratorDialog, BrowseStartsAtTheFieldOrTheCurrentFolder) {
@@ -469,18 +556,41 @@ TEST_F(GeneratorDialog, AboutBoxFromTheContextMenu) {
     EXPECT_EQ(answerer.seen()[0].text, "Brisolt Version 1.0");
 }
 
-TEST_F(GeneratorDialog, EnterInAFieldAcceptsOnlyWhenTheFieldsRead) {
-    type(edit("m_lambda"), "1e");
-    {
-        BoxAnswerer answerer;
-        QTest::keyClick(edit("m_prefix"), Qt::Key_Return);
-        ASSERT_EQ(answerer.seen().size(), 1u);
+TEST_F(GeneratorDialog, EnterNeverClosesTheDialog) {
+    fill_example("/tmp");
+    BoxAnswerer answerer;
+    for (QWidget* field :
+         {static_cast<QWidget*>(spin("m_maxX")), static_cast<QWidget*>(edit("m_lambda")),
+          static_cast<QWidget*>(edit("m_prefix")),
+          static_cast<QWidget*>(edit("m_outputDirectory"))}) {
+        field->setFocus();
+        QTest::keyClick(dialog_.focusWidget(), Qt::Key_Return);
+        QTest::keyClick(dialog_.focusWidget(), Qt::Key_Enter, Qt::KeypadModifier);
     }
+    type(edit("m_lambda"), "1e");
+    QTest::keyClick(edit("m_lambda"), Qt::Key_Return);
     EXPECT_TRUE(dialog_.isVisible());
-    type(edit("m_lambda"), "0.5");
-    QTest::keyClick(edit("m_prefix"), Qt::Key_Return);
-    EXPECT_FALSE(dialog_.isVisible());
-    EXPECT_EQ(dialog_.result(), QDialog::Accepted);
+    EXPECT_TRUE(answerer.seen().empty());
+    EXPECT_FALSE(dialog_.isRunning());
+}
+
+// The law's labels and the hidden second parameter move nothing; a wider window gives the
+// width to the fields.
+TEST_F(GeneratorDialog, LayoutHoldsStillAndWidensTheFields) {
+    const QSize size = dialog_.size();
+    const QRect p1 = edit("m_parameter1")->geometry();
+    const int lambda = edit("m_lambda")->width();
+    const int folder = edit("m_outputDirectory")->width();
+    choose_law(2);
+    QApplication::processEvents();
+    EXPECT_EQ(dialog_.size(), size);
+    EXPECT_EQ(edit("m_parameter1")->geometry(), p1);
+    dialog_.resize(size.width() + 300, size.height() + 300);
+    QApplication::processEvents();
+    EXPECT_EQ(dialog_.height(), size.height());
+    EXPECT_GT(edit("m_lambda")->width(), lambda + 100);
+    EXPECT_GT(edit("m_parameter1")->width(), p1.width() + 100);
+    EXPECT_GT(edit("m_outputDirectory")->width(), folder + 250);
 }
 
 TEST_F(GeneratorDialog, EscapeCloses) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "data_set.h"
+#include "data_set_writer.h"
 #include "diagnostics.h"
 #include "literal_oracles.h"
 #include "random/poisson.h"
@@ -37,12 +38,13 @@ GenerationRequest request_for(const std::string& out, uint32_t count = 2) {
     return r;
 }
 
-// Runs in small slices, the way the dialog does, and checks the progress on the way.
+// Runs in small slices, the way the dialog does, and checks the progress on the way: it
+// never goes back and shows 100 only once the last data set is in place.
 void run_sliced(GenerationRun& run) {
     int last = 0;
     while (run.advance(std::chrono::milliseconds(0))) {
         ASSERT_GE(run.progress(), last);
-        ASSERT_LE(run.progress(), 100);
+        ASSERT_LT(run.progress(), 100);
         last = run.progress();
     }
 }
@@ -216,13 +218,13 @@ TEST(SampledRun, SeedGivesTheSameDataSetsInEveryBuild) {
     }
 }
 
-TEST(SampledRun, NoBallsGiveEmptySlicesAndNoProgress) {
+TEST(SampledRun, NoBallsGiveEmptySlices) {
     ScratchDir dir;
     BallSources sources;
     GenerationRun run(request_for(dir.path().string(), 3), 0, sources);
     run_sliced(run);
     EXPECT_FALSE(run.failed());
-    EXPECT_EQ(run.progress(), 0);
+    EXPECT_EQ(run.progress(), 100);
     EXPECT_EQ(run.data_sets_written(), 3u);
     EXPECT_EQ(read_file(dir / "p002/pslice011.pbm"), "P4\n23 17\n" + std::string(17 * 3, '\0'));
 }
@@ -261,18 +263,40 @@ TEST(SampledRun, FailureKeepsTheEarlierDataSetsAndMakesNoLaterOnes) {
     EXPECT_FALSE(fs::exists(dir / "p002"));
 }
 
-TEST(SampledRun, WriteFailureStopsTheRunWithTheSlicePath) {
-    ScratchDir dir;
-    fs::create_directory(dir / "p000");
-    ASSERT_EQ(::symlink("/dev/full", (dir / "p000/pslice003.pbm").c_str()), 0);
+TEST(SampledRun, CancelKeepsTheCompleteDataSetsAndRemovesTheUnfinishedOne) {
+    ScratchDir whole_dir;
+    ScratchDir cancelled_dir;
     BallSources sources;
-    Random::set_seed(0.5);
-    GenerationRun run(request_for(dir.path().string(), 2), 4, sources);
-    run_sliced(run);
-    EXPECT_TRUE(run.failed());
-    EXPECT_EQ(run.error(), "Error writing file '" + (dir / "p000/pslice003.pbm") + "'!");
-    EXPECT_EQ(run.data_sets_written(), 0u);
-    EXPECT_FALSE(fs::exists(dir / "p001"));
+    for (const ScratchDir* dir : {&whole_dir, &cancelled_dir}) {
+        const GenerationRequest r = request_for(dir->path().string(), 3);
+        Random::set_seed(0.5);
+        GenerationRun run(r, plan_run(r).ball_count, sources);
+        if (dir == &cancelled_dir) {
+            // Into the second data set's slices.
+            const std::string partial = partial_directory(*dir / "p001");
+            while (!fs::exists(partial + "/pslice004.pbm")) {
+                ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
+            }
+            run.cancel();
+            EXPECT_TRUE(run.cancelled());
+            EXPECT_EQ(run.data_sets_written(), 1u);
+        }
+        run_sliced(run);
+        EXPECT_TRUE(run.finished());
+        EXPECT_FALSE(run.failed());
+    }
+    EXPECT_EQ(
+        tree(cancelled_dir.path()),
+        (std::vector<std::string>{"p000", "p000/model.txt", "p000/pslice000.pbm",
+                                  "p000/pslice001.pbm", "p000/pslice002.pbm", "p000/pslice003.pbm",
+                                  "p000/pslice004.pbm", "p000/pslice005.pbm", "p000/pslice006.pbm",
+                                  "p000/pslice007.pbm", "p000/pslice008.pbm", "p000/pslice009.pbm",
+                                  "p000/pslice010.pbm", "p000/pslice011.pbm"}));
+    for (const std::string& name : tree(cancelled_dir.path())) {
+        if (name != "p000") {
+            EXPECT_EQ(read_file(cancelled_dir / name), read_file(whole_dir / name)) << name;
+        }
+    }
 }
 
 }  // namespace
