@@ -21,7 +21,9 @@
 #include <map>
 #include <set>
 #include <string_view>
+#include <vector>
 
+#include "run_preparation.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -208,18 +210,24 @@ class BatchFaults : public ::testing::Test {
         write_file(out / "s001/notes.txt", "the user's notes");
     }
 
-    // Every visible folder of `out` is as before the run or as a whole run leaves it.
+    // Every visible folder of `out` is as before the run or as a whole run leaves it, and the
+    // front-end's expansion of `out` finds exactly those folders, never a hidden leftover.
     void expect_no_half_written_data_set(const fs::path& out, const Tree& before, const Tree& after,
                                          const std::string& context) {
+        std::vector<std::string> expanded;
+        quenbar::CollectDataSets(out.string(), expanded);
+        std::vector<std::string> visible;
         for (const auto& [name, files] : folders_of(out)) {
             if (hidden(name)) {
                 continue;
             }
+            visible.push_back((out / name).string());
             const bool as_before = before.contains(name) && before.at(name) == files;
             const bool complete = after.contains(name) && after.at(name) == files;
             EXPECT_TRUE(as_before || complete)
                 << context << ": " << name << " holds " << files.size() << " files";
         }
+        EXPECT_EQ(expanded, visible) << context;
     }
 
     ScratchDir dir_;
