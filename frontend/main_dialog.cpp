@@ -6,9 +6,11 @@
 #include <QFileDialog>
 #include <QFocusEvent>
 #include <QFontDatabase>
+#include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QScreen>
 #include <utility>
 
 #include "child_runner.h"
@@ -69,6 +71,11 @@ DialogServices SystemServices() {
 CMainDialog::CMainDialog(DialogServices services, QWidget* parent)
     : QDialog(parent), m_ui(std::make_unique<Ui::CMainDialog>()), m_services(std::move(services)) {
     m_ui->setupUi(this);
+    // The form's size suits a desktop screen; on a smaller one the window, with its frame,
+    // starts within it.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        resize(size().boundedTo(screen->availableGeometry().size() * 0.9));
+    }
     setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     setWindowIcon(QIcon(QStringLiteral(":/quenbar/quenbar.svg")));

@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
         failed = true;
     };
     quenbar::CMainDialog dialog(services);
-    dialog.resize(results ? QSize(860, 900) : QSize(720, 640));
+    dialog.resize(results ? QSize(1320, 900) : QSize(720, 640));
     dialog.show();
     auto* list = dialog.findChild<quenbar::CEditListBox*>(QStringLiteral("dataSetList"));
     for (qsizetype i = 3; i < args.size(); ++i) {

@@ -99,7 +99,7 @@ void FinishRow(ResultRow& row, const EstimatorOutput& output, const std::string&
 }
 
 std::vector<std::string> RowFields(const ResultRow& row) {
-    std::vector<std::string> fields = {row.directory, StatusText(row.status), row.note};
+    std::vector<std::string> fields = {row.directory, StatusText(row.status)};
     fields.insert(fields.end(), row.values.begin(), row.values.end());
     if (row.truth) {
         fields.push_back(full_precision(row.truth->de));
@@ -112,6 +112,7 @@ std::vector<std::string> RowFields(const ResultRow& row) {
     } else {
         fields.resize(fields.size() + 7);
     }
+    fields.push_back(row.note);
     return fields;
 }
 

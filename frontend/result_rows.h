@@ -43,20 +43,21 @@ inline constexpr const char* kQuietNote = "tick Verbose Output for the plot";
 void FinishRow(ResultRow& row, const EstimatorOutput& output, const std::string& runner_failure,
                const std::string& balls_path, int epsilon, bool verbose);
 
-// The columns of the table, of the CSV file and of copied text, in order.
+// The columns of the table, of the CSV file and of copied text, in order. The note comes last,
+// where its width does not push the numbers out of sight.
 inline constexpr std::array<const char*, 13> kColumnTitles = {
-    "Data set", "Status",   "Note",     "V2",         "V1",         "V0",        "de",
-    "V2 truth", "V1 truth", "V0 truth", "V2 error %", "V1 error %", "V0 error %"};
+    "Data set", "Status",   "V2",         "V1",         "V0",         "de",  "V2 truth",
+    "V1 truth", "V0 truth", "V2 error %", "V1 error %", "V0 error %", "Note"};
 
 enum Column {
     kDataSetColumn,
     kStatusColumn,
-    kNoteColumn,
     kV2Column,
     kDeColumn = kV2Column + 3,
     kTruthColumn,
     kErrorColumn = kTruthColumn + 3,
-    kColumnCount = kErrorColumn + 3,
+    kNoteColumn = kErrorColumn + 3,
+    kColumnCount,
 };
 
 // The row's fields at full precision: results as printed, reals with 17 significant digits

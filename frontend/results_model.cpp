@@ -6,7 +6,7 @@ namespace quenbar {
 namespace {
 
 bool numeric(int column) {
-    return column >= kV2Column;
+    return column >= kV2Column && column < kNoteColumn;
 }
 
 // The value of a numeric cell; nothing when the row has none.
@@ -47,10 +47,12 @@ QString shown(const ResultRow& row, int column) {
     if (column == kDeColumn) {
         return QString::number(*value, 'f', 6);
     }
+    // Five digits of the truth and a tenth of a per cent are what a comparison with an estimate
+    // needs; the tooltip, the copied rows and the CSV file hold every digit.
     if (column < kErrorColumn) {
-        return QString::number(*value, 'e', 9);
+        return QString::number(*value, 'e', 4);
     }
-    return (*value >= 0 ? QStringLiteral("+") : QString()) + QString::number(*value, 'f', 2);
+    return (*value >= 0 ? QStringLiteral("+") : QString()) + QString::number(*value, 'f', 1);
 }
 
 }  // namespace

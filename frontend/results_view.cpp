@@ -31,19 +31,21 @@ CResultsView::CResultsView(QWidget* parent)
     table.horizontalHeader()->setSortIndicatorClearable(true);
     table.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table.setSortingEnabled(true);
+    table.horizontalHeader()->setStretchLastSection(true);
     table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
     // Room for a printed result ("%20.16f") and the other numbers as shown.
     const QFontMetrics metrics = table.fontMetrics();
     const int number_width = metrics.horizontalAdvance(QStringLiteral("-0.0000000000000000")) + 12;
-    table.setColumnWidth(kDataSetColumn, 200);
-    table.setColumnWidth(kNoteColumn, 200);
+    const int truth_width = metrics.horizontalAdvance(QStringLiteral("-0.0000e-00")) + 16;
+    const int short_width = metrics.horizontalAdvance(QStringLiteral("V0 error %")) + 16;
+    table.setColumnWidth(kDataSetColumn, 130);
     table.setColumnWidth(kStatusColumn,
                          metrics.horizontalAdvance(QStringLiteral("cancelled")) + 16);
-    for (int column = kV2Column; column < kColumnCount; ++column) {
-        table.setColumnWidth(column,
-                             column == kDeColumn || column >= kErrorColumn
-                                 ? metrics.horizontalAdvance(QStringLiteral("V0 error %")) + 16
-                                 : number_width);
+    for (int column = kV2Column; column < kNoteColumn; ++column) {
+        table.setColumnWidth(column, column < kDeColumn      ? number_width
+                                     : column == kDeColumn   ? short_width
+                                     : column < kErrorColumn ? truth_width
+                                                             : short_width);
     }
     // The plot needs the height; a few rows show what was run.
     m_ui->resultsSplitter->setStretchFactor(0, 1);
