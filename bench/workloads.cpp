@@ -8,21 +8,11 @@
 #include <random>
 #include <stdexcept>
 
+#include "integer_sqrt.h"
 #include "slice_file.h"
 
 namespace talvik::workloads {
 namespace {
-
-int32_t floor_sqrt(int32_t v) {
-    int32_t s = static_cast<int32_t>(std::sqrt(static_cast<double>(v)));
-    while (s * s > v) {
-        --s;
-    }
-    while ((s + 1) * (s + 1) <= v) {
-        ++s;
-    }
-    return s;
-}
 
 // Uniform in [0, 1) from the top 53 bits: the same on every platform, unlike the standard
 // distributions.
@@ -33,15 +23,19 @@ double unit(std::mt19937_64& engine) {
 }  // namespace
 
 DiscretizedBall euclidean_ball(int32_t radius, double de) {
+    return threshold_ball(int64_t{radius} * radius, de);
+}
+
+DiscretizedBall threshold_ball(int64_t t, double de) {
     DiscretizedBall ball;
-    ball.size = radius + 1;
+    ball.size = static_cast<int32_t>(floor_sqrt(t)) + 1;
     ball.de = de;
     ball.lengths.resize(static_cast<size_t>(ball.size) * static_cast<size_t>(ball.size));
-    for (int32_t a = 0; a <= radius; ++a) {
-        for (int32_t b = 0; b <= radius; ++b) {
-            const int32_t rest = radius * radius - a * a - b * b;
+    for (int64_t a = 0; a < ball.size; ++a) {
+        for (int64_t b = 0; b < ball.size; ++b) {
+            const int64_t rest = t - a * a - b * b;
             ball.lengths[static_cast<size_t>(a * ball.size + b)] =
-                rest >= 0 ? 2 * floor_sqrt(rest) + 1 : 0;
+                rest >= 0 ? static_cast<int32_t>(2 * floor_sqrt(rest) + 1) : 0;
         }
     }
     return ball;
@@ -86,7 +80,7 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
                 if (rest < 0) {
                     continue;
                 }
-                const int32_t half = floor_sqrt(rest);
+                const int32_t half = static_cast<int32_t>(floor_sqrt(rest));
                 for (int32_t x = std::max(0, cx - half); x <= std::min(w - 1, cx + half); ++x) {
                     volume.set(x, y, z);
                 }

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "dilation.h"
+#include "edge_correction.h"
 #include "literal_oracle.h"
 #include "morphology.h"
 #include "steiner_fit.h"

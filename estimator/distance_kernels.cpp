@@ -1,0 +1,324 @@
+#include "distance_kernels.h"
+
+#include <algorithm>
+#include <bit>
+#include <limits>
+
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
+namespace talvik::distance {
+namespace {
+
+template <class E>
+E saturated_sum(E a, E b) {
+    const unsigned sum = unsigned{a} + unsigned{b};
+    return static_cast<E>(std::min<unsigned>(sum, std::numeric_limits<E>::max()));
+}
+
+// Plain C++: loops over whole rows that the compiler vectorises where it can.
+
+template <class E>
+bool from_bits_portable(const uint64_t* const* rows, int32_t reach, size_t words, E cap, E* out) {
+    std::fill(out, out + words * 64, cap);
+    uint64_t seen = 0;
+    for (size_t i = 0; i < words; ++i) {
+        uint64_t left = ~uint64_t{0};  // voxels without a distance yet
+        for (int32_t k = 0; k <= reach && left != 0; ++k) {
+            uint64_t hit = (rows[reach - k][i] | rows[reach + k][i]) & left;
+            left &= ~hit;
+            const E value = static_cast<E>(k * k);
+            for (; hit != 0; hit &= hit - 1) {
+                out[i * 64 + static_cast<size_t>(std::countr_zero(hit))] = value;
+            }
+        }
+        seen |= ~left;
+    }
+    return seen != 0;
+}
+
+template <class E>
+void along_y_portable(const E* const* rows, const E* adds, size_t count, size_t n, E* out) {
+    std::fill(out, out + n, std::numeric_limits<E>::max());
+    for (size_t r = 0; r < count; ++r) {
+        const E* row = rows[r];
+        const E add = adds[r];
+        for (size_t x = 0; x < n; ++x) {
+            out[x] = std::min(out[x], saturated_sum(row[x], add));
+        }
+    }
+}
+
+template <class E>
+void along_x_portable(const E* in, int32_t reach, size_t n, E* out) {
+    std::copy(in, in + n, out);
+    for (int32_t i = 1; i <= reach; ++i) {
+        const E add = static_cast<E>(i * i);
+        const E* left = in - i;
+        const E* right = in + i;
+        for (size_t x = 0; x < n; ++x) {
+            out[x] = std::min(out[x], saturated_sum(std::min(left[x], right[x]), add));
+        }
+    }
+}
+
+template <class E>
+void pack_above_portable(const E* in, E limit, size_t words, uint64_t* out) {
+    for (size_t w = 0; w < words; ++w) {
+        uint64_t word = 0;
+        for (unsigned b = 0; b < 64; ++b) {
+            word |= static_cast<uint64_t>(in[w * 64 + b] > limit) << b;
+        }
+        out[w] = word;
+    }
+}
+
+template <class E>
+void count_levels_portable(const E* in, size_t x0, size_t x1, const E* levels, size_t count,
+                           uint64_t* counts) {
+    for (size_t l = 0; l < count; ++l) {
+        uint64_t c = 0;
+        for (size_t x = x0; x < x1; ++x) {
+            // 1 <= v <= t exactly when v - 1, wrapping at 0, is below t.
+            c += static_cast<E>(in[x] - 1) < levels[l];
+        }
+        counts[l] += c;
+    }
+}
+
+template <class E>
+const Kernels<E> kPortable = {from_bits_portable<E>, along_y_portable<E>, along_x_portable<E>,
+                              pack_above_portable<E>, count_levels_portable<E>};
+
+#if defined(__x86_64__)
+
+#define TALVIK_AVX512 __attribute__((target("avx512f,avx512bw,popcnt")))
+
+// The lane operations of 512-bit vectors of E; a 64-voxel block is one vector of bytes or two
+// of 16-bit words, each lane a voxel.
+template <class E>
+struct Lanes;
+
+template <>
+struct Lanes<uint8_t> {
+    static constexpr size_t count = 64;
+    TALVIK_AVX512 static __m512i splat(uint8_t v) { return _mm512_set1_epi8(static_cast<char>(v)); }
+    TALVIK_AVX512 static __m512i adds(__m512i a, __m512i b) { return _mm512_adds_epu8(a, b); }
+    TALVIK_AVX512 static __m512i min(__m512i a, __m512i b) { return _mm512_min_epu8(a, b); }
+    // Lanes of `a` whose bit of `m` is set become min(a, b).
+    TALVIK_AVX512 static __m512i min_where(__m512i a, uint64_t m, __m512i b) {
+        return _mm512_mask_min_epu8(a, m, a, b);
+    }
+    TALVIK_AVX512 static uint64_t greater(__m512i a, __m512i b) {
+        return _mm512_cmpgt_epu8_mask(a, b);
+    }
+    TALVIK_AVX512 static uint64_t less(__m512i a, __m512i b) {
+        return _mm512_cmplt_epu8_mask(a, b);
+    }
+    TALVIK_AVX512 static __m512i minus_one(__m512i a) {
+        return _mm512_sub_epi8(a, _mm512_set1_epi8(1));
+    }
+};
+
+template <>
+struct Lanes<uint16_t> {
+    static constexpr size_t count = 32;
+    TALVIK_AVX512 static __m512i splat(uint16_t v) {
+        return _mm512_set1_epi16(static_cast<short>(v));
+    }
+    TALVIK_AVX512 static __m512i adds(__m512i a, __m512i b) { return _mm512_adds_epu16(a, b); }
+    TALVIK_AVX512 static __m512i min(__m512i a, __m512i b) { return _mm512_min_epu16(a, b); }
+    TALVIK_AVX512 static __m512i min_where(__m512i a, uint64_t m, __m512i b) {
+        return _mm512_mask_min_epu16(a, static_cast<__mmask32>(m), a, b);
+    }
+    TALVIK_AVX512 static uint64_t greater(__m512i a, __m512i b) {
+        return _mm512_cmpgt_epu16_mask(a, b);
+    }
+    TALVIK_AVX512 static uint64_t less(__m512i a, __m512i b) {
+        return _mm512_cmplt_epu16_mask(a, b);
+    }
+    TALVIK_AVX512 static __m512i minus_one(__m512i a) {
+        return _mm512_sub_epi16(a, _mm512_set1_epi16(1));
+    }
+};
+
+template <class E>
+TALVIK_AVX512 __m512i load(const E* p) {
+    return _mm512_loadu_si512(static_cast<const void*>(p));
+}
+
+template <class E>
+TALVIK_AVX512 void store(E* p, __m512i v) {
+    _mm512_storeu_si512(static_cast<void*>(p), v);
+}
+
+template <class E>
+TALVIK_AVX512 bool from_bits_avx512(const uint64_t* const* rows, int32_t reach, size_t words, E cap,
+                                    E* out) {
+    using L = Lanes<E>;
+    constexpr size_t parts = 64 / L::count;
+    const __m512i cap_v = L::splat(cap);
+    uint64_t seen = 0;
+    for (size_t i = 0; i < words; ++i) {
+        __m512i g[parts];
+        for (size_t p = 0; p < parts; ++p) {
+            g[p] = cap_v;
+        }
+        uint64_t found = 0;
+        for (int32_t k = 0; k <= reach && found != ~uint64_t{0}; ++k) {
+            // The smallest k wins: a lane once found is not lowered again.
+            const uint64_t hit = (rows[reach - k][i] | rows[reach + k][i]) & ~found;
+            if (hit == 0) {
+                continue;
+            }
+            found |= hit;
+            const __m512i value = L::splat(static_cast<E>(k * k));
+            for (size_t p = 0; p < parts; ++p) {
+                g[p] = L::min_where(g[p], hit >> (p * L::count), value);
+            }
+        }
+        seen |= found;
+        for (size_t p = 0; p < parts; ++p) {
+            store(out + i * 64 + p * L::count, g[p]);
+        }
+    }
+    return seen != 0;
+}
+
+template <class E>
+TALVIK_AVX512 void along_y_avx512(const E* const* rows, const E* adds, size_t count, size_t n,
+                                  E* out) {
+    using L = Lanes<E>;
+    const __m512i top = L::splat(std::numeric_limits<E>::max());
+    size_t x = 0;
+    // Four vectors at a time: independent chains of minima.
+    for (; x + 4 * L::count <= n; x += 4 * L::count) {
+        __m512i a0 = top, a1 = top, a2 = top, a3 = top;
+        for (size_t r = 0; r < count; ++r) {
+            const E* row = rows[r] + x;
+            const __m512i add = L::splat(adds[r]);
+            a0 = L::min(a0, L::adds(load(row), add));
+            a1 = L::min(a1, L::adds(load(row + L::count), add));
+            a2 = L::min(a2, L::adds(load(row + 2 * L::count), add));
+            a3 = L::min(a3, L::adds(load(row + 3 * L::count), add));
+        }
+        store(out + x, a0);
+        store(out + x + L::count, a1);
+        store(out + x + 2 * L::count, a2);
+        store(out + x + 3 * L::count, a3);
+    }
+    for (; x < n; x += L::count) {
+        __m512i a = top;
+        for (size_t r = 0; r < count; ++r) {
+            a = L::min(a, L::adds(load(rows[r] + x), L::splat(adds[r])));
+        }
+        store(out + x, a);
+    }
+}
+
+template <class E>
+TALVIK_AVX512 void along_x_avx512(const E* in, int32_t reach, size_t n, E* out) {
+    using L = Lanes<E>;
+    size_t x = 0;
+    for (; x + 4 * L::count <= n; x += 4 * L::count) {
+        const E* c = in + x;
+        __m512i a0 = load(c), a1 = load(c + L::count), a2 = load(c + 2 * L::count),
+                a3 = load(c + 3 * L::count);
+        for (int32_t i = 1; i <= reach; ++i) {
+            const __m512i add = L::splat(static_cast<E>(i * i));
+            a0 = L::min(a0, L::adds(L::min(load(c - i), load(c + i)), add));
+            a1 = L::min(a1, L::adds(L::min(load(c + L::count - i), load(c + L::count + i)), add));
+            a2 = L::min(
+                a2, L::adds(L::min(load(c + 2 * L::count - i), load(c + 2 * L::count + i)), add));
+            a3 = L::min(
+                a3, L::adds(L::min(load(c + 3 * L::count - i), load(c + 3 * L::count + i)), add));
+        }
+        store(out + x, a0);
+        store(out + x + L::count, a1);
+        store(out + x + 2 * L::count, a2);
+        store(out + x + 3 * L::count, a3);
+    }
+    for (; x < n; x += L::count) {
+        const E* c = in + x;
+        __m512i a = load(c);
+        for (int32_t i = 1; i <= reach; ++i) {
+            a = L::min(a,
+                       L::adds(L::min(load(c - i), load(c + i)), L::splat(static_cast<E>(i * i))));
+        }
+        store(out + x, a);
+    }
+}
+
+template <class E>
+TALVIK_AVX512 void pack_above_avx512(const E* in, E limit, size_t words, uint64_t* out) {
+    using L = Lanes<E>;
+    const __m512i limit_v = L::splat(limit);
+    for (size_t w = 0; w < words; ++w) {
+        uint64_t word = 0;
+        for (size_t p = 0; p < 64 / L::count; ++p) {
+            word |= L::greater(load(in + w * 64 + p * L::count), limit_v) << (p * L::count);
+        }
+        out[w] = word;
+    }
+}
+
+template <class E>
+TALVIK_AVX512 void count_levels_avx512(const E* in, size_t x0, size_t x1, const E* levels,
+                                       size_t count, uint64_t* counts) {
+    using L = Lanes<E>;
+    if (count == 0 || x0 >= x1) {
+        return;
+    }
+    const uint64_t lanes = L::count == 64 ? ~uint64_t{0} : (uint64_t{1} << L::count) - 1;
+    const __m512i largest = L::splat(levels[count - 1]);
+    for (size_t x = x0 / L::count * L::count; x < x1; x += L::count) {
+        uint64_t valid = lanes;
+        if (x < x0) {
+            valid &= ~((uint64_t{1} << (x0 - x)) - 1);
+        }
+        if (x1 - x < L::count) {
+            valid &= (uint64_t{1} << (x1 - x)) - 1;
+        }
+        // 1 <= v <= t exactly when v - 1, wrapping at 0, is below t.
+        const __m512i below = L::minus_one(load(in + x));
+        const uint64_t any = L::less(below, largest) & valid;
+        if (any == 0) {
+            continue;
+        }
+        for (size_t l = 0; l < count; ++l) {
+            counts[l] +=
+                static_cast<uint64_t>(std::popcount(L::less(below, L::splat(levels[l])) & any));
+        }
+    }
+}
+
+template <class E>
+const Kernels<E> kAvx512 = {from_bits_avx512<E>, along_y_avx512<E>, along_x_avx512<E>,
+                            pack_above_avx512<E>, count_levels_avx512<E>};
+
+bool has_avx512() {
+    static const bool supported =
+        __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+    return supported;
+}
+
+#endif
+
+}  // namespace
+
+template <class E>
+const Kernels<E>& kernels(KernelChoice choice) {
+#if defined(__x86_64__)
+    if (choice == KernelChoice::fastest && has_avx512()) {
+        return kAvx512<E>;
+    }
+#endif
+    (void)choice;
+    return kPortable<E>;
+}
+
+template const Kernels<uint8_t>& kernels<uint8_t>(KernelChoice);
+template const Kernels<uint16_t>& kernels<uint16_t>(KernelChoice);
+
+}  // namespace talvik::distance
