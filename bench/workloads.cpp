@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "euclidean_ball.h"
 #include "integer_sqrt.h"
 #include "slice_file.h"
 
@@ -23,21 +24,8 @@ double unit(std::mt19937_64& engine) {
 }  // namespace
 
 DiscretizedBall euclidean_ball(int32_t radius, double de) {
-    return threshold_ball(int64_t{radius} * radius, de);
-}
-
-DiscretizedBall threshold_ball(int64_t t, double de) {
-    DiscretizedBall ball;
-    ball.size = static_cast<int32_t>(floor_sqrt(t)) + 1;
+    DiscretizedBall ball = threshold_ball(int64_t{radius} * radius);
     ball.de = de;
-    ball.lengths.resize(static_cast<size_t>(ball.size) * static_cast<size_t>(ball.size));
-    for (int64_t a = 0; a < ball.size; ++a) {
-        for (int64_t b = 0; b < ball.size; ++b) {
-            const int64_t rest = t - a * a - b * b;
-            ball.lengths[static_cast<size_t>(a * ball.size + b)] =
-                rest >= 0 ? static_cast<int32_t>(2 * floor_sqrt(rest) + 1) : 0;
-        }
-    }
     return ball;
 }
 

@@ -15,9 +15,6 @@ namespace talvik::workloads {
 // 2 floor(sqrt(r^2 - a^2 - b^2)) + 1 where a^2 + b^2 <= r^2, else 0.
 DiscretizedBall euclidean_ball(int32_t radius, double de = 0.0);
 
-// The ball {q : |q|^2 <= t}: size floor(sqrt(t)) + 1, columns as above with t for r^2.
-DiscretizedBall threshold_ball(int64_t t, double de = 0.0);
-
 // Balls of radii first .. last, in that order.
 std::vector<DiscretizedBall> euclidean_balls(int32_t first, int32_t last);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <limits>
+#include <vector>
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -20,8 +21,10 @@ E saturated_sum(E a, E b) {
 // Plain C++: loops over whole rows that the compiler vectorises where it can.
 
 template <class E>
-bool from_bits_portable(const uint64_t* const* rows, int32_t reach, size_t words, E cap, E* out) {
+bool from_bits_portable(const uint64_t* const* rows, int32_t reach, size_t words, E cap, E* out,
+                        uint64_t* active) {
     std::fill(out, out + words * 64, cap);
+    std::fill(active, active + (words + 63) / 64, 0);
     uint64_t seen = 0;
     for (size_t i = 0; i < words; ++i) {
         uint64_t left = ~uint64_t{0};  // voxels without a distance yet
@@ -33,16 +36,19 @@ bool from_bits_portable(const uint64_t* const* rows, int32_t reach, size_t words
                 out[i * 64 + static_cast<size_t>(std::countr_zero(hit))] = value;
             }
         }
+        active[i / 64] |= static_cast<uint64_t>(left != ~uint64_t{0}) << (i % 64);
         seen |= ~left;
     }
     return seen != 0;
 }
 
 template <class E>
-void along_y_portable(const E* const* rows, const E* adds, size_t count, size_t n, E* out) {
+void along_y_portable(const E* const* rows, const E* adds, size_t count, size_t first, size_t n,
+                      E* out) {
+    out += first;
     std::fill(out, out + n, std::numeric_limits<E>::max());
     for (size_t r = 0; r < count; ++r) {
-        const E* row = rows[r];
+        const E* row = rows[r] + first;
         const E add = adds[r];
         for (size_t x = 0; x < n; ++x) {
             out[x] = std::min(out[x], saturated_sum(row[x], add));
@@ -60,6 +66,22 @@ void along_x_portable(const E* in, int32_t reach, size_t n, E* out) {
         for (size_t x = 0; x < n; ++x) {
             out[x] = std::min(out[x], saturated_sum(std::min(left[x], right[x]), add));
         }
+    }
+}
+
+void set_bit(uint64_t* bits, size_t i, bool value) {
+    const uint64_t mask = uint64_t{1} << (i % 64);
+    bits[i / 64] = value ? bits[i / 64] | mask : bits[i / 64] & ~mask;
+}
+
+template <class E>
+void classify_portable(const E* in, size_t first, size_t count, E limit, uint64_t* some_within,
+                       uint64_t* some_beyond) {
+    for (size_t b = first; b < first + count; ++b) {
+        const E* block = in + b * kBlock;
+        const auto [low, high] = std::minmax_element(block, block + kBlock);
+        set_bit(some_within, b, *low <= limit);
+        set_bit(some_beyond, b, *high > limit);
     }
 }
 
@@ -88,7 +110,8 @@ void count_levels_portable(const E* in, size_t x0, size_t x1, const E* levels, s
 }
 
 template <class E>
-const Kernels<E> kPortable = {from_bits_portable<E>, along_y_portable<E>, along_x_portable<E>,
+const Kernels<E> kPortable = {from_bits_portable<E>,  along_y_portable<E>,
+                              along_x_portable<E>,    classify_portable<E>,
                               pack_above_portable<E>, count_levels_portable<E>};
 
 #if defined(__x86_64__)
@@ -155,48 +178,59 @@ TALVIK_AVX512 void store(E* p, __m512i v) {
 
 template <class E>
 TALVIK_AVX512 bool from_bits_avx512(const uint64_t* const* rows, int32_t reach, size_t words, E cap,
-                                    E* out) {
+                                    E* out, uint64_t* active) {
     using L = Lanes<E>;
     constexpr size_t parts = 64 / L::count;
+    // pairs[k][i]: word i of the rows at dz = -k and +k; any[i]: any of them.
+    thread_local std::vector<uint64_t> scratch;
+    const size_t depth = static_cast<size_t>(reach) + 1;
+    scratch.resize((depth + 1) * words);
+    uint64_t* any = scratch.data();
+    uint64_t* pairs = any + words;
+    std::copy(rows[reach], rows[reach] + words, pairs);
+    std::copy(rows[reach], rows[reach] + words, any);
+    for (size_t k = 1; k < depth; ++k) {
+        const uint64_t* below = rows[static_cast<size_t>(reach) - k];
+        const uint64_t* above = rows[static_cast<size_t>(reach) + k];
+        uint64_t* pair = pairs + k * words;
+        for (size_t i = 0; i < words; ++i) {
+            pair[i] = below[i] | above[i];
+            any[i] |= pair[i];
+        }
+    }
     const __m512i cap_v = L::splat(cap);
+    std::fill(active, active + (words + 63) / 64, 0);
     uint64_t seen = 0;
     for (size_t i = 0; i < words; ++i) {
-        __m512i g[parts];
+        seen |= any[i];
+        active[i / 64] |= static_cast<uint64_t>(any[i] != 0) << (i % 64);
         for (size_t p = 0; p < parts; ++p) {
-            g[p] = cap_v;
-        }
-        uint64_t found = 0;
-        for (int32_t k = 0; k <= reach && found != ~uint64_t{0}; ++k) {
-            // The smallest k wins: a lane once found is not lowered again.
-            const uint64_t hit = (rows[reach - k][i] | rows[reach + k][i]) & ~found;
-            if (hit == 0) {
-                continue;
+            __m512i g = cap_v;
+            if (any[i] != 0) {
+                // Minima in ascending k: the nearest plane with the bit gives the value.
+                for (size_t k = 0; k < depth; ++k) {
+                    g = L::min_where(g, pairs[k * words + i] >> (p * L::count),
+                                     L::splat(static_cast<E>(k * k)));
+                }
             }
-            found |= hit;
-            const __m512i value = L::splat(static_cast<E>(k * k));
-            for (size_t p = 0; p < parts; ++p) {
-                g[p] = L::min_where(g[p], hit >> (p * L::count), value);
-            }
-        }
-        seen |= found;
-        for (size_t p = 0; p < parts; ++p) {
-            store(out + i * 64 + p * L::count, g[p]);
+            store(out + i * 64 + p * L::count, g);
         }
     }
     return seen != 0;
 }
 
 template <class E>
-TALVIK_AVX512 void along_y_avx512(const E* const* rows, const E* adds, size_t count, size_t n,
-                                  E* out) {
+TALVIK_AVX512 void along_y_avx512(const E* const* rows, const E* adds, size_t count, size_t first,
+                                  size_t n, E* out) {
     using L = Lanes<E>;
+    out += first;
     const __m512i top = L::splat(std::numeric_limits<E>::max());
     size_t x = 0;
     // Four vectors at a time: independent chains of minima.
     for (; x + 4 * L::count <= n; x += 4 * L::count) {
         __m512i a0 = top, a1 = top, a2 = top, a3 = top;
         for (size_t r = 0; r < count; ++r) {
-            const E* row = rows[r] + x;
+            const E* row = rows[r] + first + x;
             const __m512i add = L::splat(adds[r]);
             a0 = L::min(a0, L::adds(load(row), add));
             a1 = L::min(a1, L::adds(load(row + L::count), add));
@@ -211,7 +245,7 @@ TALVIK_AVX512 void along_y_avx512(const E* const* rows, const E* adds, size_t co
     for (; x < n; x += L::count) {
         __m512i a = top;
         for (size_t r = 0; r < count; ++r) {
-            a = L::min(a, L::adds(load(rows[r] + x), L::splat(adds[r])));
+            a = L::min(a, L::adds(load(rows[r] + first + x), L::splat(adds[r])));
         }
         store(out + x, a);
     }
@@ -247,6 +281,24 @@ TALVIK_AVX512 void along_x_avx512(const E* in, int32_t reach, size_t n, E* out) 
                        L::adds(L::min(load(c - i), load(c + i)), L::splat(static_cast<E>(i * i))));
         }
         store(out + x, a);
+    }
+}
+
+template <class E>
+TALVIK_AVX512 void classify_avx512(const E* in, size_t first, size_t count, E limit,
+                                   uint64_t* some_within, uint64_t* some_beyond) {
+    using L = Lanes<E>;
+    const __m512i limit_v = L::splat(limit);
+    for (size_t b = first; b < first + count; ++b) {
+        uint64_t beyond = 0;
+        uint64_t within = 0;
+        for (size_t p = 0; p < kBlock / L::count; ++p) {
+            const uint64_t above = L::greater(load(in + b * kBlock + p * L::count), limit_v);
+            beyond |= above;
+            within |= ~above & (L::count == 64 ? ~uint64_t{0} : (uint64_t{1} << L::count) - 1);
+        }
+        set_bit(some_within, b, within != 0);
+        set_bit(some_beyond, b, beyond != 0);
     }
 }
 
@@ -294,8 +346,8 @@ TALVIK_AVX512 void count_levels_avx512(const E* in, size_t x0, size_t x1, const 
 }
 
 template <class E>
-const Kernels<E> kAvx512 = {from_bits_avx512<E>, along_y_avx512<E>, along_x_avx512<E>,
-                            pack_above_avx512<E>, count_levels_avx512<E>};
+const Kernels<E> kAvx512 = {from_bits_avx512<E>, along_y_avx512<E>,    along_x_avx512<E>,
+                            classify_avx512<E>,  pack_above_avx512<E>, count_levels_avx512<E>};
 
 bool has_avx512() {
     static const bool supported =

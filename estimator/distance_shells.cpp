@@ -1,6 +1,7 @@
 #include "distance_shells.h"
 
 #include <algorithm>
+#include <bit>
 #include <optional>
 
 #include "edge_correction.h"
@@ -23,81 +24,178 @@ size_t round_up(size_t n, size_t block) {
 // time and row by row: along z straight from the bits, then along y over a ring of the rows
 // within reach, then along x. Only offsets up to floor(sqrt(limit)) along an axis can give
 // a distance at or below the limit.
+//
+// Work is skipped by 64-voxel blocks: along y where no bit lies within reach, along x where
+// the block and its neighbours within reach are all beyond the limit (the result is beyond
+// it too) and, when only each voxel's side of the limit matters, where the block is all
+// within it already. A skipped block passes on its values along y: they lie on the same side
+// of the limit as the exact ones.
 template <class E>
 class PlaneTransform {
   public:
-    PlaneTransform(int32_t height, size_t words_per_row, int64_t limit, const Kernels<E>& kernels)
+    // `exact`: the values at or below the limit are wanted, not just which voxels they are.
+    PlaneTransform(int32_t height, size_t words_per_row, int64_t limit, bool exact,
+                   const Kernels<E>& kernels)
         : kernels_(kernels),
           height_(height),
           words_(words_per_row),
           stride_(words_per_row * 64),
           reach_(static_cast<int32_t>(floor_sqrt(limit))),
           span_(2 * reach_ + 1),
+          limit_(static_cast<E>(limit)),
           cap_(static_cast<E>(limit + 1)),
+          exact_(exact),
           pad_(round_up(static_cast<size_t>(reach_), kBlock)),
+          sets_((words_ + 63) / 64),
           ring_(static_cast<size_t>(span_) * stride_),
+          ring_active_(static_cast<size_t>(span_) * sets_),
           filled_(static_cast<size_t>(span_), false),
           line_(pad_ + stride_ + pad_, cap_),
           out_(stride_),
+          active_(sets_),
+          need_x_(sets_),
+          within_(sets_),
+          beyond_(sets_),
+          clear_(words_per_row, 0),
           sources_(static_cast<size_t>(span_)),
           rows_(static_cast<size_t>(span_)),
           adds_(static_cast<size_t>(span_)) {}
 
     int32_t reach() const { return reach_; }
 
-    // Rows y0 <= y < y1 of one plane. bits(dz, y) is row y of the source plane dz away
-    // (-reach <= dz <= reach), a clear row outside the volume. emit(y, values) receives the
-    // distances, values[x] for x0 <= x < x1, or nullptr when all of them are at the cap.
-    template <class Bits, class Emit>
-    void run(const Bits& bits, int32_t y0, int32_t y1, size_t x0, size_t x1, const Emit& emit) {
-        const size_t xa = x0 / kBlock * kBlock;
-        const size_t xb = round_up(x1, kBlock);
+    // Rows y0 <= y < y1 of one plane. planes[reach + dz] is the source plane dz away
+    // (-reach <= dz <= reach), laid out as in a WordVolume, or null outside the volume.
+    // emit(y, values) receives the distances, values[x] for x0 <= x < x1, or nullptr when all
+    // of them are beyond the limit.
+    template <class Emit>
+    void run(const uint64_t* const* planes, int32_t y0, int32_t y1, size_t x0, size_t x1,
+             const Emit& emit) {
+        const size_t first_block = x0 / kBlock;
+        const size_t end_block = round_up(x1, kBlock) / kBlock;
+        // Blocks whose values can reach a block along x.
+        const size_t near = round_up(static_cast<size_t>(reach_), kBlock) / kBlock;
         int32_t next = std::max(0, y0 - reach_);
         for (int32_t y = y0; y < y1; ++y) {
             // The ring holds the rows y - reach .. y + reach, each along z already.
             for (; next <= std::min(height_ - 1, y + reach_); ++next) {
-                for (int32_t dz = -reach_; dz <= reach_; ++dz) {
-                    sources_[static_cast<size_t>(dz + reach_)] = bits(dz, next);
+                for (size_t k = 0; k < sources_.size(); ++k) {
+                    sources_[k] = planes[k] != nullptr
+                                      ? planes[k] + static_cast<size_t>(next) * words_
+                                      : clear_.data();
                 }
                 const size_t slot = static_cast<size_t>(next % span_);
                 filled_[slot] = kernels_.from_bits(sources_.data(), reach_, words_, cap_,
-                                                   ring_.data() + slot * stride_);
+                                                   ring_.data() + slot * stride_,
+                                                   ring_active_.data() + slot * sets_);
             }
             size_t count = 0;
-            for (int32_t dy = -reach_; dy <= reach_; ++dy) {
-                const int32_t row = y + dy;
-                if (row < 0 || row >= height_ || !filled_[static_cast<size_t>(row % span_)]) {
+            std::fill(active_.begin(), active_.end(), 0);
+            const int32_t top = std::max(0, y - reach_);
+            size_t slot = static_cast<size_t>(top % span_);
+            for (int32_t row = top; row <= std::min(height_ - 1, y + reach_);
+                 ++row, slot = slot + 1 == static_cast<size_t>(span_) ? 0 : slot + 1) {
+                if (!filled_[slot]) {
                     continue;  // no bit within reach: every value at the cap
                 }
-                rows_[count] = ring_.data() + static_cast<size_t>(row % span_) * stride_;
+                const int32_t dy = row - y;
+                rows_[count] = ring_.data() + slot * stride_;
                 adds_[count] = static_cast<E>(dy * dy);
                 ++count;
+                const uint64_t* active = ring_active_.data() + slot * sets_;
+                for (size_t i = 0; i < sets_; ++i) {
+                    active_[i] |= active[i];
+                }
             }
             if (count == 0) {
                 emit(y, nullptr);
                 continue;
             }
-            // The line keeps `pad_` values at the cap on both sides: the volume ends there.
+            // Along y. The line keeps `pad_` values at the cap on both sides: the volume
+            // ends there.
             E* line = line_.data() + pad_;
-            kernels_.along_y(rows_.data(), adds_.data(), count, stride_, line);
-            kernels_.along_x(line + xa, reach_, xb - xa, out_.data() + xa);
+            std::fill(within_.begin(), within_.end(), 0);
+            std::fill(beyond_.begin(), beyond_.end(), ~uint64_t{0});
+            for_runs(
+                active_.data(), 0, words_,
+                [&](size_t a, size_t b) {
+                    kernels_.along_y(rows_.data(), adds_.data(), count, a * kBlock,
+                                     (b - a) * kBlock, line);
+                    kernels_.classify(line, a, b - a, limit_, within_.data(), beyond_.data());
+                },
+                [&](size_t a, size_t b) { std::fill(line + a * kBlock, line + b * kBlock, cap_); });
+            if (std::all_of(within_.begin(), within_.end(), [](uint64_t w) { return w == 0; })) {
+                emit(y, nullptr);
+                continue;
+            }
+            // Along x, in the blocks where it can change what the caller sees.
+            for (size_t w = 0; w < sets_; ++w) {
+                uint64_t reached = within_[w];
+                for (size_t shift = 1; shift <= near; ++shift) {
+                    reached |= within_[w] << shift | within_[w] >> shift;
+                    reached |= w > 0 ? within_[w - 1] >> (64 - shift) : 0;
+                    reached |= w + 1 < sets_ ? within_[w + 1] << (64 - shift) : 0;
+                }
+                need_x_[w] = exact_ ? reached : reached & beyond_[w];
+            }
+            for_runs(
+                need_x_.data(), first_block, end_block,
+                [&](size_t a, size_t b) {
+                    kernels_.along_x(line + a * kBlock, reach_, (b - a) * kBlock,
+                                     out_.data() + a * kBlock);
+                },
+                [&](size_t a, size_t b) {
+                    std::copy(line + a * kBlock, line + b * kBlock, out_.data() + a * kBlock);
+                });
             emit(y, static_cast<const E*>(out_.data()));
         }
     }
 
   private:
+    // on(a, b) for each maximal run [a, b) of set bits within [begin, end), off(a, b) for
+    // each run of clear bits.
+    template <class On, class Off>
+    static void for_runs(const uint64_t* bits, size_t begin, size_t end, const On& on,
+                         const Off& off) {
+        for (size_t a = begin; a < end;) {
+            const bool set = (bits[a / 64] >> (a % 64)) & 1;
+            // The next bit that differs.
+            size_t b = a;
+            while (b < end) {
+                const uint64_t word = (set ? ~bits[b / 64] : bits[b / 64]) >> (b % 64);
+                if (word != 0) {
+                    b = std::min(end, b + static_cast<size_t>(std::countr_zero(word)));
+                    break;
+                }
+                b = (b / 64 + 1) * 64;
+            }
+            b = std::min(b, end);
+            set ? on(a, b) : off(a, b);
+            a = b;
+        }
+    }
+
     const Kernels<E>& kernels_;
     int32_t height_;
     size_t words_;
     size_t stride_;
     int32_t reach_;
     int32_t span_;
+    E limit_;
     E cap_;
+    bool exact_;
     size_t pad_;
+    size_t sets_;  // words of a bit set with one bit per block
     std::vector<E> ring_;
-    std::vector<bool> filled_;
+    std::vector<uint64_t> ring_active_;
+    std::vector<uint8_t> filled_;
     std::vector<E> line_;
     std::vector<E> out_;
+    std::vector<uint64_t> active_;
+    // Bit sets with one bit per block.
+    std::vector<uint64_t> need_x_;
+    std::vector<uint64_t> within_;
+    std::vector<uint64_t> beyond_;
+    std::vector<uint64_t> clear_;
     std::vector<const uint64_t*> sources_;
     std::vector<const E*> rows_;
     std::vector<E> adds_;
@@ -140,12 +238,15 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
     const uint64_t last = x.last_word_mask();
     const Kernels<Ee>& kernels_e = distance::kernels<Ee>(setup.choice);
     const Kernels<Ed>& kernels_d = distance::kernels<Ed>(setup.choice);
-    PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, kernels_e);
-    PlaneTransform<Ed> to_star(h, wpr, setup.largest, kernels_d);
+    // Xe needs only which voxels lie within t_e of X; the shells need the distances.
+    PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, false, kernels_e);
+    PlaneTransform<Ed> to_star(h, wpr, setup.largest, true, kernels_d);
     const int32_t halo = std::max(to_star.reach(), kSearchReach);
     const int32_t slots = 2 * halo + 1;
     std::vector<uint64_t> star(static_cast<size_t>(slots) * wpp);
-    const std::vector<uint64_t> clear_row(wpr, 0);
+    // The source planes of one transform, null outside the volume.
+    std::vector<const uint64_t*> x_planes(static_cast<size_t>(2 * to_x.reach() + 1));
+    std::vector<const uint64_t*> star_planes(static_cast<size_t>(2 * to_star.reach() + 1));
     auto star_plane = [&](int32_t z) { return star.data() + static_cast<size_t>(z % slots) * wpp; };
 
     // (Xe)* plane z: the voxels farther than t_e from X.
@@ -162,21 +263,21 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
             }
             return;
         }
-        to_x.run(
-            [&](int32_t dz, int32_t y) {
-                const int32_t zz = z + dz;
-                return zz < 0 || zz >= s ? clear_row.data() : x.row(y, zz);
-            },
-            0, h, 0, static_cast<size_t>(w),
-            [&](int32_t y, const Ee* values) {
-                uint64_t* row = plane + static_cast<size_t>(y) * wpr;
-                if (values == nullptr) {
-                    std::fill(row, row + wpr, ~uint64_t{0});
-                } else {
-                    kernels_e.pack_above(values, static_cast<Ee>(setup.epsilon), wpr, row);
-                }
-                row[wpr - 1] &= last;
-            });
+        for (int32_t dz = -to_x.reach(); dz <= to_x.reach(); ++dz) {
+            const int32_t zz = z + dz;
+            x_planes[static_cast<size_t>(dz + to_x.reach())] =
+                zz < 0 || zz >= s ? nullptr : x.plane(zz);
+        }
+        to_x.run(x_planes.data(), 0, h, 0, static_cast<size_t>(w),
+                 [&](int32_t y, const Ee* values) {
+                     uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                     if (values == nullptr) {
+                         std::fill(row, row + wpr, ~uint64_t{0});
+                     } else {
+                         kernels_e.pack_above(values, static_cast<Ee>(setup.epsilon), wpr, row);
+                     }
+                     row[wpr - 1] &= last;
+                 });
     };
 
     std::vector<Ed> levels;
@@ -200,32 +301,31 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
                 near->set_plane(zz, star_plane(zz));
             }
         }
-        to_star.run(
-            [&](int32_t dz, int32_t y) {
-                const int32_t zz = z + dz;
-                return zz < 0 || zz >= s ? clear_row.data()
-                                         : star_plane(zz) + static_cast<size_t>(y) * wpr;
-            },
-            kWindowMargin, h - kWindowMargin, x0, x1,
-            [&](int32_t y, const Ed* values) {
-                if (values == nullptr) {
-                    return;
-                }
-                kernels_d.count_levels(values, x0, x1, levels.data(), levels.size(),
-                                       counts.levels.data());
-                if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
-                    return;
-                }
-                for (int32_t bx : setup.band_x) {
-                    const int64_t distance = values[bx];
-                    if (distance < 1 || distance > setup.largest) {
-                        continue;  // in (Xe)*, or in no shell
-                    }
-                    uint16_t ties = 0;
-                    const Side side = nearest_side(*near, bx, y, z, ties);
-                    counts.corners.push_back({distance, side == Side::remove, ties != 0});
-                }
-            });
+        for (int32_t dz = -to_star.reach(); dz <= to_star.reach(); ++dz) {
+            const int32_t zz = z + dz;
+            star_planes[static_cast<size_t>(dz + to_star.reach())] =
+                zz < 0 || zz >= s ? nullptr : star_plane(zz);
+        }
+        to_star.run(star_planes.data(), kWindowMargin, h - kWindowMargin, x0, x1,
+                    [&](int32_t y, const Ed* values) {
+                        if (values == nullptr) {
+                            return;
+                        }
+                        kernels_d.count_levels(values, x0, x1, levels.data(), levels.size(),
+                                               counts.levels.data());
+                        if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
+                            return;
+                        }
+                        for (int32_t bx : setup.band_x) {
+                            const int64_t distance = values[bx];
+                            if (distance < 1 || distance > setup.largest) {
+                                continue;  // in (Xe)*, or in no shell
+                            }
+                            uint16_t ties = 0;
+                            const Side side = nearest_side(*near, bx, y, z, ties);
+                            counts.corners.push_back({distance, side == Side::remove, ties != 0});
+                        }
+                    });
     }
     return counts;
 }
@@ -240,6 +340,20 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
         return count_chunk<uint8_t, uint16_t>(setup, z0, z1);
     }
     return count_chunk<uint16_t, uint16_t>(setup, z0, z1);
+}
+
+// A few chunks per thread, so that a thread slowed by other work on the machine leaves its
+// share to the others; but long enough that the planes made twice, at the ends of the
+// chunks, stay a small part.
+int32_t chunk_count(int32_t planes, int64_t reach, unsigned threads) {
+    const int64_t workers = std::max(1u, threads);
+    if (workers == 1) {
+        return 1;
+    }
+    const int64_t halo = std::max<int64_t>(reach, kSearchReach);
+    const int64_t by_length = planes / (16 * halo);
+    return static_cast<int32_t>(
+        std::min<int64_t>(planes, std::clamp(by_length, workers, 4 * workers)));
 }
 
 std::vector<bool> band_flags(int32_t n) {
@@ -281,7 +395,7 @@ std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
     // chunks are independent, and their integer counts add up the same in any order.
     const int32_t first = kWindowMargin;
     const int32_t planes = s - 2 * kWindowMargin;
-    const int32_t chunks = std::min(planes, static_cast<int32_t>(std::max(1u, threads)));
+    const int32_t chunks = chunk_count(planes, floor_sqrt(largest), threads);
     std::vector<ChunkCounts> parts(static_cast<size_t>(chunks));
     parallel_for(parts.size(), threads, [&](size_t c) {
         const int32_t z0 = first + static_cast<int32_t>(static_cast<int64_t>(planes) *

@@ -3,7 +3,23 @@
 #include <algorithm>
 #include <limits>
 
+#include "integer_sqrt.h"
+
 namespace talvik {
+
+DiscretizedBall threshold_ball(int64_t t) {
+    DiscretizedBall ball;
+    ball.size = static_cast<int32_t>(floor_sqrt(t)) + 1;
+    ball.lengths.resize(static_cast<size_t>(ball.size) * static_cast<size_t>(ball.size));
+    for (int64_t a = 0; a < ball.size; ++a) {
+        for (int64_t b = 0; b < ball.size; ++b) {
+            const int64_t rest = t - a * a - b * b;
+            ball.lengths[static_cast<size_t>(a * ball.size + b)] =
+                rest >= 0 ? static_cast<int32_t>(2 * floor_sqrt(rest) + 1) : 0;
+        }
+    }
+    return ball;
+}
 
 std::optional<int64_t> euclidean_threshold(const DiscretizedBall& ball) {
     // A column's members are |dz| <= its half length, so per column the largest squared norm

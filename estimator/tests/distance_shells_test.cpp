@@ -19,7 +19,6 @@ namespace talvik {
 namespace {
 
 using distance::KernelChoice;
-using workloads::threshold_ball;
 
 // The recognition's criterion decided voxel by voxel over the table and one voxel beyond.
 std::optional<int64_t> threshold_by_voxels(const DiscretizedBall& ball) {
