@@ -224,11 +224,16 @@ struct Setup {
     KernelChoice choice;
 };
 
-// The counts of the window planes z0 <= z < z1. (Xe)* is made plane by plane into a ring
-// that holds the planes within reach of the current one, from the planes of X within the
-// epsilon ball's reach.
+// A part of the window: planes z0 <= z < z1, rows y0 <= y < y1, every x.
+struct Piece {
+    int32_t z0, z1, y0, y1;
+};
+
+// The counts of a piece of the window. (Xe)* is made plane by plane into a ring that holds
+// the planes within reach of the current one, from the planes of X within the epsilon ball's
+// reach; of each plane only the rows within reach of the piece's rows.
 template <class Ee, class Ed>
-ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
+ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
     const WordVolume& x = setup.x;
     const int32_t w = x.width();
     const int32_t h = x.height();
@@ -248,12 +253,14 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
     std::vector<const uint64_t*> x_planes(static_cast<size_t>(2 * to_x.reach() + 1));
     std::vector<const uint64_t*> star_planes(static_cast<size_t>(2 * to_star.reach() + 1));
     auto star_plane = [&](int32_t z) { return star.data() + static_cast<size_t>(z % slots) * wpp; };
+    const int32_t star_y0 = std::max(0, piece.y0 - halo);
+    const int32_t star_y1 = std::min(h, piece.y1 + halo);
 
     // (Xe)* plane z: the voxels farther than t_e from X.
     auto make_star = [&](int32_t z) {
         uint64_t* plane = star_plane(z);
         if (setup.epsilon == 0) {
-            for (int32_t y = 0; y < h; ++y) {
+            for (int32_t y = star_y0; y < star_y1; ++y) {
                 const uint64_t* in = x.row(y, z);
                 uint64_t* row = plane + static_cast<size_t>(y) * wpr;
                 for (size_t i = 0; i < wpr; ++i) {
@@ -268,7 +275,7 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
             x_planes[static_cast<size_t>(dz + to_x.reach())] =
                 zz < 0 || zz >= s ? nullptr : x.plane(zz);
         }
-        to_x.run(x_planes.data(), 0, h, 0, static_cast<size_t>(w),
+        to_x.run(x_planes.data(), star_y0, star_y1, 0, static_cast<size_t>(w),
                  [&](int32_t y, const Ee* values) {
                      uint64_t* row = plane + static_cast<size_t>(y) * wpr;
                      if (values == nullptr) {
@@ -288,8 +295,8 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
     counts.levels.assign(levels.size(), 0);
     const size_t x0 = kWindowMargin;
     const size_t x1 = static_cast<size_t>(w - kWindowMargin);
-    int32_t next = std::max(0, z0 - halo);
-    for (int32_t z = z0; z < z1; ++z) {
+    int32_t next = std::max(0, piece.z0 - halo);
+    for (int32_t z = piece.z0; z < piece.z1; ++z) {
         for (; next <= std::min(s - 1, z + halo); ++next) {
             make_star(next);
         }
@@ -306,7 +313,7 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
             star_planes[static_cast<size_t>(dz + to_star.reach())] =
                 zz < 0 || zz >= s ? nullptr : star_plane(zz);
         }
-        to_star.run(star_planes.data(), kWindowMargin, h - kWindowMargin, x0, x1,
+        to_star.run(star_planes.data(), piece.y0, piece.y1, x0, x1,
                     [&](int32_t y, const Ed* values) {
                         if (values == nullptr) {
                             return;
@@ -330,30 +337,45 @@ ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
     return counts;
 }
 
-ChunkCounts count_chunk(const Setup& setup, int32_t z0, int32_t z1) {
+ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
     // 8 bits hold distances capped at 255 exactly.
     constexpr int64_t kByteLimit = 254;
     if (setup.largest <= kByteLimit) {
-        return count_chunk<uint8_t, uint8_t>(setup, z0, z1);
+        return count_chunk<uint8_t, uint8_t>(setup, piece);
     }
     if (setup.epsilon <= kByteLimit) {
-        return count_chunk<uint8_t, uint16_t>(setup, z0, z1);
+        return count_chunk<uint8_t, uint16_t>(setup, piece);
     }
-    return count_chunk<uint16_t, uint16_t>(setup, z0, z1);
+    return count_chunk<uint16_t, uint16_t>(setup, piece);
 }
 
-// A few chunks per thread, so that a thread slowed by other work on the machine leaves its
-// share to the others; but long enough that the planes made twice, at the ends of the
-// chunks, stay a small part.
-int32_t chunk_count(int32_t planes, int64_t reach, unsigned threads) {
+// The window cut into pieces, as independent pieces of work. A few runs of planes per thread,
+// so that a thread slowed by other work on the machine leaves its share to the others, but
+// long enough that the planes made twice, at the ends, stay a small part. Bands of rows, so
+// that the planes a piece reads around the current one, of X and of (Xe)*, stay within a few
+// megabytes of cache whatever the width.
+std::vector<Piece> pieces(const WordVolume& x, int64_t reach_e, int64_t reach, unsigned threads,
+                          int64_t piece_bytes) {
     const int64_t workers = std::max(1u, threads);
-    if (workers == 1) {
-        return 1;
-    }
     const int64_t halo = std::max<int64_t>(reach, kSearchReach);
-    const int64_t by_length = planes / (16 * halo);
-    return static_cast<int32_t>(
-        std::min<int64_t>(planes, std::clamp(by_length, workers, 4 * workers)));
+    const int64_t planes = x.slices() - 2 * kWindowMargin;
+    const int64_t rows = x.height() - 2 * kWindowMargin;
+    const int64_t runs =
+        workers == 1 ? 1 : std::min(planes, std::clamp(planes / (16 * halo), workers, 4 * workers));
+    const int64_t row_bytes = static_cast<int64_t>(x.words_per_row() * sizeof(uint64_t));
+    const int64_t band =
+        std::max(4 * halo, piece_bytes / (row_bytes * (2 * reach_e + 2 * halo + 2)));
+    const int64_t bands = (rows + band - 1) / band;
+    std::vector<Piece> result;
+    for (int64_t r = 0; r < runs; ++r) {
+        for (int64_t b = 0; b < bands; ++b) {
+            result.push_back({static_cast<int32_t>(kWindowMargin + planes * r / runs),
+                              static_cast<int32_t>(kWindowMargin + planes * (r + 1) / runs),
+                              static_cast<int32_t>(kWindowMargin + rows * b / bands),
+                              static_cast<int32_t>(kWindowMargin + rows * (b + 1) / bands)});
+        }
+    }
+    return result;
 }
 
 std::vector<bool> band_flags(int32_t n) {
@@ -369,7 +391,7 @@ std::vector<bool> band_flags(int32_t n) {
 std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
                                             const std::vector<int64_t>& thresholds,
                                             size_t epsilon_index, unsigned threads,
-                                            KernelChoice kernels) {
+                                            const DistanceTuning& tuning) {
     std::vector<uint64_t> counts(thresholds.size(), 0);
     const int32_t w = x.width();
     const int32_t h = x.height();
@@ -380,9 +402,14 @@ std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
         largest == 0) {
         return counts;
     }
-    Setup setup{
-        x,      thresholds[epsilon_index], largest, {}, band_set(w), band_flags(h), band_flags(s),
-        kernels};
+    Setup setup{x,
+                thresholds[epsilon_index],
+                largest,
+                {},
+                band_set(w),
+                band_flags(h),
+                band_flags(s),
+                tuning.kernels};
     for (int64_t t : thresholds) {
         if (t >= 1) {
             setup.levels.push_back(t);
@@ -391,19 +418,12 @@ std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
     std::sort(setup.levels.begin(), setup.levels.end());
     setup.levels.erase(std::unique(setup.levels.begin(), setup.levels.end()), setup.levels.end());
 
-    // Each chunk of window planes makes the (Xe)* planes within reach of its own: the
-    // chunks are independent, and their integer counts add up the same in any order.
-    const int32_t first = kWindowMargin;
-    const int32_t planes = s - 2 * kWindowMargin;
-    const int32_t chunks = chunk_count(planes, floor_sqrt(largest), threads);
-    std::vector<ChunkCounts> parts(static_cast<size_t>(chunks));
-    parallel_for(parts.size(), threads, [&](size_t c) {
-        const int32_t z0 = first + static_cast<int32_t>(static_cast<int64_t>(planes) *
-                                                        static_cast<int64_t>(c) / chunks);
-        const int32_t z1 = first + static_cast<int32_t>(static_cast<int64_t>(planes) *
-                                                        static_cast<int64_t>(c + 1) / chunks);
-        parts[c] = count_chunk(setup, z0, z1);
-    });
+    // Each piece makes the (Xe)* it needs itself: the pieces are independent, and their
+    // integer counts add up the same in any order.
+    const std::vector<Piece> work =
+        pieces(x, floor_sqrt(setup.epsilon), floor_sqrt(largest), threads, tuning.piece_bytes);
+    std::vector<ChunkCounts> parts(work.size());
+    parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_chunk(setup, work[c]); });
 
     for (size_t d = 0; d < thresholds.size(); ++d) {
         const int64_t t = thresholds[d];

@@ -21,12 +21,21 @@ namespace talvik {
 // The largest threshold the transform takes: distances are held in 16 bits, capped at t + 1.
 inline constexpr int64_t kLargestDistanceThreshold = 65534;
 
+// How the work is done; the counts never depend on it.
+struct DistanceTuning {
+    distance::KernelChoice kernels = distance::KernelChoice::fastest;
+    // Bands of rows keep the planes that a piece of work reads around its current one within
+    // about this many bytes.
+    int64_t piece_bytes = int64_t{4} << 20;
+};
+
 // The edge-corrected window count of the shell of every ball, ball d being the set of offsets
 // q with |q|^2 <= thresholds[d] (each at most kLargestDistanceThreshold); the epsilon ball is
 // ball `epsilon_index`. Equal to the counts of the general path for every thread count.
 // Besides X it holds a few planes per thread, never a whole volume.
-std::vector<uint64_t> distance_shell_counts(
-    const WordVolume& x, const std::vector<int64_t>& thresholds, size_t epsilon_index,
-    unsigned threads, distance::KernelChoice kernels = distance::KernelChoice::fastest);
+std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
+                                            const std::vector<int64_t>& thresholds,
+                                            size_t epsilon_index, unsigned threads,
+                                            const DistanceTuning& tuning = {});
 
 }  // namespace talvik

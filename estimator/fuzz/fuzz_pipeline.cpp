@@ -96,7 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
         const distance::KernelChoice kernels =
             count % 2 ? distance::KernelChoice::portable : distance::KernelChoice::fastest;
-        if (distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2, kernels) != expected) {
+        if (distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2,
+                                  {kernels, h % 2 ? 1 : DistanceTuning{}.piece_bytes}) !=
+            expected) {
             std::abort();
         }
     }

@@ -105,15 +105,21 @@ std::vector<uint64_t> word_counts(const BitVolume& x, const std::vector<Discreti
     return counts;
 }
 
-// Every thread count and kernel set gives `expected`.
+// Every thread count, kernel set and cut into pieces gives `expected`. Pieces of one byte
+// are bands of the fewest rows.
 void expect_counts(const BitVolume& x, const std::vector<int64_t>& thresholds, size_t epsilon,
                    const std::vector<uint64_t>& expected, const std::string& what) {
     const WordVolume words = to_word_volume(x);
     for (unsigned threads : {1u, 2u, 3u}) {
         for (KernelChoice kernels : {KernelChoice::fastest, KernelChoice::portable}) {
-            ASSERT_EQ(distance_shell_counts(words, thresholds, epsilon, threads, kernels), expected)
-                << what << ", threads " << threads << ", kernels "
-                << (kernels == KernelChoice::fastest ? "fastest" : "portable");
+            for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
+                ASSERT_EQ(distance_shell_counts(words, thresholds, epsilon, threads,
+                                                {kernels, piece_bytes}),
+                          expected)
+                    << what << ", threads " << threads << ", kernels "
+                    << (kernels == KernelChoice::fastest ? "fastest" : "portable")
+                    << ", piece bytes " << piece_bytes;
+            }
         }
     }
 }
@@ -137,12 +143,14 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
         int32_t w, h, s;
     };
     // At most 20 along an axis the correction visits the whole window; above, the corners.
+    // The tall one is cut into bands of rows when pieces are small.
     const std::vector<Shape> shapes = {{11, 11, 11}, {16, 13, 20}, {20, 20, 20}, {21, 21, 21},
-                                       {22, 19, 23}, {12, 30, 25}, {70, 14, 21}};
-    const std::vector<int64_t> choices = {0, 1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 12, 13, 16, 18, 25};
+                                       {22, 19, 23}, {12, 30, 25}, {70, 14, 21}, {23, 64, 22}};
+    const std::vector<int64_t> choices = {0,  1,  2,  3,  4,  5,  6,  8,  9,
+                                          10, 11, 12, 13, 16, 18, 25, 30, 36};
     int trial = 0;
     for (const Shape& shape : shapes) {
-        for (int kind = 0; kind < 6; ++kind) {
+        for (int kind = 0; kind < 7; ++kind) {
             BitVolume x(shape.w, shape.h, shape.s);  // kind 0: empty
             if (kind == 1) {
                 x = testing::random_volume(shape.w, shape.h, shape.s, 1.0, 1);
@@ -154,6 +162,8 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
                 x = workloads::boolean_model(shape.w, shape.h, shape.s, 0.3, 1, 4, engine());
             } else if (kind == 5) {
                 x = corner_ties(shape.w, shape.h, shape.s);
+            } else if (kind == 6) {
+                x = testing::random_volume(shape.w, shape.h, shape.s, 0.997, engine());
             }
             std::vector<int64_t> thresholds;
             std::vector<DiscretizedBall> balls;
@@ -161,11 +171,16 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
                 thresholds.push_back(choices[engine() % choices.size()]);
                 balls.push_back(threshold_ball(thresholds.back()));
             }
-            // Epsilon small enough to leave some (Xe)*; the corner cases need t_e = 0.
-            size_t epsilon = engine() % balls.size();
-            if (kind == 5) {
+            // The corner ties and the lone holes need t_e = 0; with the holes, voxels exactly
+            // the largest reach away (36 = 6 * 6) count.
+            const size_t epsilon = engine() % balls.size();
+            if (kind >= 5) {
                 thresholds[epsilon] = 0;
                 balls[epsilon] = threshold_ball(0);
+            }
+            if (kind == 6) {
+                thresholds[(epsilon + 1) % balls.size()] = 36;
+                balls[(epsilon + 1) % balls.size()] = threshold_ball(36);
             }
             const std::vector<uint64_t> expected = oracle::shell_counts(x, balls, epsilon);
             expect_counts(x, thresholds, epsilon, expected,
@@ -175,11 +190,26 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
     }
 }
 
+TEST(DistanceShells, ReachAcrossTheEdgesOfBandsOfRows) {
+    // A full volume but for one voxel, row after row: (Xe)* is that voxel, and the shell of
+    // t = 36 holds the voxels exactly 6 rows from it, whichever band of rows they fall in.
+    const std::vector<int64_t> thresholds = {0, 1, 25, 36};
+    std::vector<DiscretizedBall> balls;
+    for (int64_t t : thresholds) {
+        balls.push_back(threshold_ball(t));
+    }
+    for (int32_t y = 0; y < 64; ++y) {
+        BitVolume x = testing::random_volume(23, 64, 22, 1.0, 1);
+        x.reset(11, y, 11);
+        expect_counts(x, thresholds, 0, word_counts(x, balls, 0), "row " + std::to_string(y));
+    }
+}
+
 TEST(DistanceShells, EqualTheWordCountsWithSixteenBitDistances) {
     // Largest t above 254: 16-bit distances, with an epsilon ball below (8-bit Xe) and above.
     std::mt19937 engine(43);
-    const BitVolume sparse = testing::random_blobs(90, 47, 66, 10, 4, engine());
-    const BitVolume dense = workloads::boolean_model(70, 65, 58, 0.3, 2, 6, engine());
+    const BitVolume sparse = testing::random_blobs(47, 100, 66, 10, 4, engine());
+    const BitVolume dense = workloads::boolean_model(70, 96, 50, 0.3, 2, 6, engine());
     for (const BitVolume* x : {&sparse, &dense}) {
         for (int64_t epsilon_t : {int64_t{6}, int64_t{260}}) {
             const std::vector<int64_t> thresholds = {1, 30, epsilon_t, 255, 300};
