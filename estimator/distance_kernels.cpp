@@ -226,16 +226,29 @@ TALVIK_AVX512 void along_y_avx512(const E* const* rows, const E* adds, size_t co
     out += first;
     const __m512i top = L::splat(std::numeric_limits<E>::max());
     size_t x = 0;
-    // Four vectors at a time: independent chains of minima.
+    // Four vectors at a time: independent chains of minima. Two rows in a row with the same
+    // add (dy and -dy) take one add for both.
     for (; x + 4 * L::count <= n; x += 4 * L::count) {
         __m512i a0 = top, a1 = top, a2 = top, a3 = top;
-        for (size_t r = 0; r < count; ++r) {
+        for (size_t r = 0; r < count;) {
             const E* row = rows[r] + first + x;
             const __m512i add = L::splat(adds[r]);
-            a0 = L::min(a0, L::adds(load(row), add));
-            a1 = L::min(a1, L::adds(load(row + L::count), add));
-            a2 = L::min(a2, L::adds(load(row + 2 * L::count), add));
-            a3 = L::min(a3, L::adds(load(row + 3 * L::count), add));
+            __m512i v0 = load(row), v1 = load(row + L::count), v2 = load(row + 2 * L::count),
+                    v3 = load(row + 3 * L::count);
+            if (r + 1 < count && adds[r + 1] == adds[r]) {
+                const E* other = rows[r + 1] + first + x;
+                v0 = L::min(v0, load(other));
+                v1 = L::min(v1, load(other + L::count));
+                v2 = L::min(v2, load(other + 2 * L::count));
+                v3 = L::min(v3, load(other + 3 * L::count));
+                r += 2;
+            } else {
+                r += 1;
+            }
+            a0 = L::min(a0, L::adds(v0, add));
+            a1 = L::min(a1, L::adds(v1, add));
+            a2 = L::min(a2, L::adds(v2, add));
+            a3 = L::min(a3, L::adds(v3, add));
         }
         store(out + x, a0);
         store(out + x + L::count, a1);
@@ -289,16 +302,29 @@ TALVIK_AVX512 void classify_avx512(const E* in, size_t first, size_t count, E li
                                    uint64_t* some_within, uint64_t* some_beyond) {
     using L = Lanes<E>;
     const __m512i limit_v = L::splat(limit);
-    for (size_t b = first; b < first + count; ++b) {
-        uint64_t beyond = 0;
+    const uint64_t lanes = L::count == 64 ? ~uint64_t{0} : (uint64_t{1} << L::count) - 1;
+    // The bits of one word of the bit sets at a time.
+    for (size_t b = first; b < first + count;) {
+        const size_t word = b / 64;
+        const size_t end = std::min(first + count, (word + 1) * 64);
         uint64_t within = 0;
-        for (size_t p = 0; p < kBlock / L::count; ++p) {
-            const uint64_t above = L::greater(load(in + b * kBlock + p * L::count), limit_v);
-            beyond |= above;
-            within |= ~above & (L::count == 64 ? ~uint64_t{0} : (uint64_t{1} << L::count) - 1);
+        uint64_t beyond = 0;
+        uint64_t mask = 0;
+        for (; b < end; ++b) {
+            uint64_t above = 0;
+            uint64_t below = 0;
+            for (size_t p = 0; p < kBlock / L::count; ++p) {
+                const uint64_t a = L::greater(load(in + b * kBlock + p * L::count), limit_v);
+                above |= a;
+                below |= ~a & lanes;
+            }
+            const uint64_t bit = uint64_t{1} << (b % 64);
+            within |= below != 0 ? bit : 0;
+            beyond |= above != 0 ? bit : 0;
+            mask |= bit;
         }
-        set_bit(some_within, b, within != 0);
-        set_bit(some_beyond, b, beyond != 0);
+        some_within[word] = (some_within[word] & ~mask) | within;
+        some_beyond[word] = (some_beyond[word] & ~mask) | beyond;
     }
 }
 

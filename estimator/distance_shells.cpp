@@ -90,14 +90,22 @@ class PlaneTransform {
             }
             size_t count = 0;
             std::fill(active_.begin(), active_.end(), 0);
-            const int32_t top = std::max(0, y - reach_);
-            size_t slot = static_cast<size_t>(top % span_);
-            for (int32_t row = top; row <= std::min(height_ - 1, y + reach_);
-                 ++row, slot = slot + 1 == static_cast<size_t>(span_) ? 0 : slot + 1) {
+            // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the
+            // kernel can take the two rows at one distance together.
+            const int32_t home = y % span_;
+            for (int32_t j = 0; j <= 2 * reach_; ++j) {
+                const int32_t dy = j % 2 ? -(j + 1) / 2 : j / 2;
+                const int32_t row = y + dy;
+                if (row < 0 || row >= height_) {
+                    continue;
+                }
+                const int32_t wrapped = home + dy;
+                const size_t slot = static_cast<size_t>(wrapped < 0        ? wrapped + span_
+                                                        : wrapped >= span_ ? wrapped - span_
+                                                                           : wrapped);
                 if (!filled_[slot]) {
                     continue;  // no bit within reach: every value at the cap
                 }
-                const int32_t dy = row - y;
                 rows_[count] = ring_.data() + slot * stride_;
                 adds_[count] = static_cast<E>(dy * dy);
                 ++count;
