@@ -59,6 +59,7 @@ class PlaneTransform {
           clear_(words_per_row, 0),
           sources_(static_cast<size_t>(span_)),
           rows_(static_cast<size_t>(span_)),
+          slots_(static_cast<size_t>(span_)),
           adds_(static_cast<size_t>(span_)) {}
 
     int32_t reach() const { return reach_; }
@@ -89,7 +90,6 @@ class PlaneTransform {
                                                    ring_active_.data() + slot * sets_);
             }
             size_t count = 0;
-            std::fill(active_.begin(), active_.end(), 0);
             // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the
             // kernel can take the two rows at one distance together.
             const int32_t home = y % span_;
@@ -108,11 +108,15 @@ class PlaneTransform {
                 }
                 rows_[count] = ring_.data() + slot * stride_;
                 adds_[count] = static_cast<E>(dy * dy);
+                slots_[count] = slot;
                 ++count;
-                const uint64_t* active = ring_active_.data() + slot * sets_;
-                for (size_t i = 0; i < sets_; ++i) {
-                    active_[i] |= active[i];
+            }
+            for (size_t i = 0; i < sets_; ++i) {
+                uint64_t active = 0;
+                for (size_t r = 0; r < count; ++r) {
+                    active |= ring_active_[slots_[r] * sets_ + i];
                 }
+                active_[i] = active;
             }
             if (count == 0) {
                 emit(y, nullptr);
@@ -206,6 +210,7 @@ class PlaneTransform {
     std::vector<uint64_t> clear_;
     std::vector<const uint64_t*> sources_;
     std::vector<const E*> rows_;
+    std::vector<size_t> slots_;
     std::vector<E> adds_;
 };
 
