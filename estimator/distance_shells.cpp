@@ -221,7 +221,7 @@ struct CornerVoxel {
     bool tie = false;
 };
 
-struct ChunkCounts {
+struct PieceCounts {
     std::vector<uint64_t> levels;  // voxels of the window with 1 <= distance <= level
     std::vector<CornerVoxel> corners;
 };
@@ -246,7 +246,7 @@ struct Piece {
 // the planes within reach of the current one, from the planes of X within the epsilon ball's
 // reach; of each plane only the rows within reach of the piece's rows.
 template <class Ee, class Ed>
-ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
+PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     const WordVolume& x = setup.x;
     const int32_t w = x.width();
     const int32_t h = x.height();
@@ -304,7 +304,7 @@ ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
     for (int64_t t : setup.levels) {
         levels.push_back(static_cast<Ed>(t));
     }
-    ChunkCounts counts;
+    PieceCounts counts;
     counts.levels.assign(levels.size(), 0);
     const size_t x0 = kWindowMargin;
     const size_t x1 = static_cast<size_t>(w - kWindowMargin);
@@ -350,16 +350,16 @@ ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
     return counts;
 }
 
-ChunkCounts count_chunk(const Setup& setup, const Piece& piece) {
+PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     // 8 bits hold distances capped at 255 exactly.
     constexpr int64_t kByteLimit = 254;
     if (setup.largest <= kByteLimit) {
-        return count_chunk<uint8_t, uint8_t>(setup, piece);
+        return count_piece<uint8_t, uint8_t>(setup, piece);
     }
     if (setup.epsilon <= kByteLimit) {
-        return count_chunk<uint8_t, uint16_t>(setup, piece);
+        return count_piece<uint8_t, uint16_t>(setup, piece);
     }
-    return count_chunk<uint16_t, uint16_t>(setup, piece);
+    return count_piece<uint16_t, uint16_t>(setup, piece);
 }
 
 // The window cut into pieces, as independent pieces of work. A few runs of planes per thread,
@@ -435,8 +435,8 @@ std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
     // integer counts add up the same in any order.
     const std::vector<Piece> work =
         pieces(x, floor_sqrt(setup.epsilon), floor_sqrt(largest), threads, tuning.piece_bytes);
-    std::vector<ChunkCounts> parts(work.size());
-    parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_chunk(setup, work[c]); });
+    std::vector<PieceCounts> parts(work.size());
+    parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_piece(setup, work[c]); });
 
     for (size_t d = 0; d < thresholds.size(); ++d) {
         const int64_t t = thresholds[d];
@@ -448,7 +448,7 @@ std::vector<uint64_t> distance_shell_counts(const WordVolume& x,
         uint64_t window = 0;
         uint64_t removed = 0;
         uint64_t ties = 0;
-        for (const ChunkCounts& part : parts) {
+        for (const PieceCounts& part : parts) {
             window += part.levels[level];
             for (const CornerVoxel& corner : part.corners) {
                 if (corner.distance <= t) {
