@@ -3,7 +3,8 @@
 
 #include <map>
 
-#include "data_set.h"
+#include "dilation.h"
+#include "distance_shells.h"
 #include "morphology.h"
 #include "reference_shell.h"
 #include "workloads.h"
@@ -39,6 +40,27 @@ void BM_Dilate(benchmark::State& state) {
 }
 BENCHMARK(BM_Dilate)
     ->ArgsProduct({{256, 512}, {1, 5, 10}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// Every shell of balls of radii 1 .. r with epsilon r, at once.
+void BM_DistanceShellCounts(benchmark::State& state) {
+    const int32_t side = static_cast<int32_t>(state.range(0));
+    const int64_t r = state.range(1);
+    const unsigned threads = static_cast<unsigned>(state.range(2));
+    std::vector<int64_t> thresholds;
+    for (int64_t radius = 1; radius <= r; ++radius) {
+        thresholds.push_back(radius * radius);
+    }
+    const WordVolume& x = boolean_volume(side);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(
+            distance_shell_counts(x, thresholds, thresholds.size() - 1, threads));
+    }
+    state.SetItemsProcessed(state.iterations() * int64_t{side} * side * side);
+}
+BENCHMARK(BM_DistanceShellCounts)
+    ->ArgsProduct({{256, 512}, {5, 10}, {1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -1,14 +1,22 @@
 #!/bin/bash
-# Benchmark table of the estimator: the word-parallel talvik against the voxel-by-voxel one on
-# the same workloads, stage by stage.
+# Benchmark tables of the estimator, on deterministic workloads:
+#  1. talvik's two paths side by side, in the same run: the distance path (every digital
+#     Euclidean ball from one distance transform) and the word path (TALVIK_WORD_PATH=1, one
+#     dilation per ball); each path's load and total time and peak memory, their ratio, and
+#     whether the verbose output (time stamps aside) and the rewritten balls file are the same.
+#  2. talvik against the voxel-by-voxel talvik_literal, stage by stage.
 #   bench/run_benchmarks.sh [BUILD_DIR] [--quick]
-# --quick leaves out the 512^3 literal run (about two minutes) and the 1000^3 workload.
+# --quick leaves out the 2048^3 workload (a 1 GB data set) and the 512^3 literal run (about
+# four minutes). REPEAT=N (default 3) runs each path of table 1 N times and keeps the
+# fastest; the machine's load average is printed before and after, since other work on it
+# slows every row.
 set -euo pipefail
 
 build=${1:-build}
 quick=no
 [ "${2:-}" = "--quick" ] || [ "${1:-}" = "--quick" ] && quick=yes
 [ "$build" = "--quick" ] && build=build
+repeat=${REPEAT:-3}
 bin="$build/bin"
 data="$build/bench-data"
 mkdir -p "$data"
@@ -22,7 +30,7 @@ balls_file() {
     local first=$1 last=$2 file="$data/balls_r$1-$2.txt"
     if [ ! -f "$file" ]; then
         "$bin/make_workload" balls "$file.tmp" "$first" "$last"
-        "$bin/make_workload" boolean "$data/tiny" 16 16 16 0.3 1 3 1
+        [ -d "$data/tiny" ] || "$bin/make_workload" boolean "$data/tiny" 16 16 16 0.3 1 3 1
         "$bin/talvik_stages" fast /d "$file.tmp" /b "$data/tiny" /e 1 >/dev/null 2>&1 || true
         mv "$file.tmp" "$file"
     fi
@@ -45,9 +53,67 @@ run_engine() {
 
 strip_stamps() { sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2}: //'; }
 
-printf '%-10s %-9s %-8s | %-44s | %-44s | %s\n' "data set" "balls" "epsilon" \
-    "talvik: load de Xe shells fit total(s) peak(MB)" \
-    "literal: load de Xe shells fit total(s) peak(MB)" "speed-up, same output"
+# Verbose outputs, time stamps aside, and balls files both the same: "yes", else "NO".
+same_outputs() {
+    if cmp -s <(strip_stamps <"$1") <(strip_stamps <"$2") && cmp -s "$3" "$4"; then
+        echo yes
+    else
+        echo NO
+    fi
+}
+
+load_average() { cut -d' ' -f1-3 /proc/loadavg; }
+
+# One path REPEAT times on a fresh copy of the balls file: "load total peak" of the fastest
+# run (the largest peak of all), its output in $work/$name.out and its balls file in
+# $work/$name.txt.
+run_path() {
+    local name=$1 balls=$2 dir=$3 epsilon=$4 word=$5
+    local work="$data/work" best="" peak=0 i line
+    mkdir -p "$work"
+    for ((i = 0; i < repeat; i++)); do
+        cp "$balls" "$work/$name.txt"
+        if [ "$word" = yes ]; then
+            line=$(TALVIK_WORD_PATH=1 run_engine fast "$work/$name.run" /v /d "$work/$name.txt" /b "$dir" /e "$epsilon")
+        else
+            line=$(run_engine fast "$work/$name.run" /v /d "$work/$name.txt" /b "$dir" /e "$epsilon")
+        fi
+        [ "$i" = 0 ] && mv "$work/$name.run" "$work/$name.out"
+        peak=$(awk -v a="$peak" -v b="$(echo "$line" | cut -d' ' -f7)" 'BEGIN { print (b > a ? b : a) }')
+        if [ -z "$best" ] || awk -v a="$(echo "$line" | cut -d' ' -f6)" -v b="$(echo "$best" | cut -d' ' -f6)" 'BEGIN { exit !(a < b) }'; then
+            best=$line
+        fi
+    done
+    echo "$(echo "$best" | cut -d' ' -f1) $(echo "$best" | cut -d' ' -f6) $peak"
+}
+
+paths_row() {
+    local label=$1 balls_label=$2 epsilon=$3 balls=$4 dir=$5
+    local work="$data/work" distance word ratio
+    distance=$(run_path distance "$balls" "$dir" "$epsilon" no)
+    word=$(run_path word "$balls" "$dir" "$epsilon" yes)
+    ratio=$(awk -v a="$(echo "$distance" | cut -d' ' -f2)" -v b="$(echo "$word" | cut -d' ' -f2)" \
+        'BEGIN { printf "%.1fx", b / a }')
+    printf '%-10s %-12s %-7s | %-26s | %-26s | %-13s %s\n' "$label" "$balls_label" "$epsilon" \
+        "$distance" "$word" "$ratio" \
+        "$(same_outputs "$work/distance.out" "$work/word.out" "$work/distance.txt" "$work/word.txt")"
+}
+
+r15=$(balls_file 1 5)
+r110=$(balls_file 1 10)
+r132=$(balls_file 1 32)
+
+echo "Distance path against word path (fastest of $repeat runs each); load average before: $(load_average)"
+printf '%-10s %-12s %-7s | %-26s | %-26s | %-13s %s\n' "data set" "balls" "epsilon" \
+    "distance: load total(s) MB" "word: load total(s) MB" "word/distance" "same output"
+paths_row "256^3" "r 1-5" 5 "$r15" "$(data_set 256)"
+paths_row "1000^3" "r 1-10" 10 "$r110" "$(data_set 1000)"
+paths_row "512^3" "r 1-32 (32)" 1 "$r132" "$(data_set 512)"
+if [ "$quick" = no ]; then
+    paths_row "2048^3" "r 1-10" 10 "$r110" "$(data_set 2048)"
+fi
+echo "load average after: $(load_average)"
+echo
 
 row() {
     local label=$1 balls_label=$2 epsilon=$3 balls=$4 dir=$5 literal=$6
@@ -61,31 +127,27 @@ row() {
         lit=$(run_engine literal "$work/literal.out" /v /d "$work/literal_balls.txt" /b "$dir" /e "$epsilon")
         ratio=$(awk -v a="$(echo "$fast" | cut -d' ' -f6)" -v b="$(echo "$lit" | cut -d' ' -f6)" \
             'BEGIN { printf "%.0fx", b / a }')
-        # Verbose output, time stamps aside, and the rewritten balls files.
-        if cmp -s <(strip_stamps <"$work/fast.out") <(strip_stamps <"$work/literal.out") &&
-            cmp -s "$work/fast_balls.txt" "$work/literal_balls.txt"; then
-            same=yes
-        else
-            same=NO
-        fi
+        same=$(same_outputs "$work/fast.out" "$work/literal.out" "$work/fast_balls.txt" "$work/literal_balls.txt")
     fi
     printf '%-10s %-9s %-8s | %-44s | %-44s | %s %s\n' "$label" "$balls_label" "$epsilon" \
         "$fast" "$lit" "$ratio" "$same"
 }
 
-r15=$(balls_file 1 5)
-r110=$(balls_file 1 10)
+echo "talvik against the voxel-by-voxel reference; load average before: $(load_average)"
+printf '%-10s %-9s %-8s | %-44s | %-44s | %s\n' "data set" "balls" "epsilon" \
+    "talvik: load de Xe shells fit total(s) peak(MB)" \
+    "literal: load de Xe shells fit total(s) peak(MB)" "speed-up, same output"
 row "128^3" "r 1-5" 1 "$r15" "$(data_set 128)" yes
 row "256^3" "r 1-5" 1 "$r15" "$(data_set 256)" yes
 row "256^3" "r 1-5" 5 "$r15" "$(data_set 256)" yes
 if [ "$quick" = no ]; then
     row "512^3" "r 1-5" 1 "$r15" "$(data_set 512)" yes
-    row "1000^3" "r 1-10" 10 "$r110" "$(data_set 1000)" no
 else
     row "512^3" "r 1-5" 1 "$r15" "$(data_set 512)" no
 fi
 
 # Correction values computed from scratch: the balls files without their values.
+[ -d "$data/tiny" ] || "$bin/make_workload" boolean "$data/tiny" 16 16 16 0.3 1 3 1
 "$bin/make_workload" balls "$data/r1.txt" 1 1
 "$bin/make_workload" balls "$data/r5.txt" 5 5
 "$bin/make_workload" balls "$data/r10.txt" 10 10
@@ -96,3 +158,4 @@ for r in 1 5 10; do
     # One ball cannot be fitted: the run stops after the value is computed and written back.
     row "16^3" "r $r, no de" 1 "$data/r$r.txt" "$data/tiny" "$literal"
 done
+echo "load average after: $(load_average)"

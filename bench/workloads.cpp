@@ -8,6 +8,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "euclidean_ball.h"
 #include "integer_sqrt.h"
 #include "slice_file.h"
 
@@ -23,17 +24,8 @@ double unit(std::mt19937_64& engine) {
 }  // namespace
 
 DiscretizedBall euclidean_ball(int32_t radius, double de) {
-    DiscretizedBall ball;
-    ball.size = radius + 1;
+    DiscretizedBall ball = threshold_ball(int64_t{radius} * radius);
     ball.de = de;
-    ball.lengths.resize(static_cast<size_t>(ball.size) * static_cast<size_t>(ball.size));
-    for (int32_t a = 0; a <= radius; ++a) {
-        for (int32_t b = 0; b <= radius; ++b) {
-            const int32_t rest = radius * radius - a * a - b * b;
-            ball.lengths[static_cast<size_t>(a * ball.size + b)] =
-                rest >= 0 ? 2 * static_cast<int32_t>(floor_sqrt(rest)) + 1 : 0;
-        }
-    }
     return ball;
 }
 

@@ -71,12 +71,4 @@ WordVolume load_data_set(const std::string& directory) {
     return volume;
 }
 
-WordVolume create_work_volume(const WordVolume& shape) {
-    try {
-        return WordVolume(shape.width(), shape.height(), shape.slices());
-    } catch (const std::bad_alloc&) {
-        fatal("Memory allocation error.\n");
-    }
-}
-
 }  // namespace talvik

@@ -16,7 +16,4 @@ std::vector<std::string> list_slice_files(const std::string& directory);
 // Builds X from the directory's slices; every failure is fatal.
 WordVolume load_data_set(const std::string& directory);
 
-// An all-clear volume of the data set's shape (Xe and ((Xe)*)d).
-WordVolume create_work_volume(const WordVolume& shape);
-
 }  // namespace talvik

@@ -1,15 +1,16 @@
 // Edge correction at the corners of the measuring window. It visits at most a few thousand
 // voxels, so it reads voxels one at a time.
+#include "edge_correction.h"
+
+#include <algorithm>
 #include <array>
-#include <vector>
 
 #include "morphology.h"
 
 namespace talvik {
 namespace {
 
-// The search looks at most 5 voxels away along each axis: squared distances 0 .. 75.
-constexpr int32_t kSearchReach = 5;
+// Squared distances 0 .. 75 within the search cube.
 constexpr int32_t kLargestSquare = 3 * kSearchReach * kSearchReach;
 
 struct Offset {
@@ -32,7 +33,28 @@ const std::array<std::vector<Offset>, kLargestSquare + 1>& offsets_by_square() {
     return table;
 }
 
-// The coordinates of an axis of length n that the correction visits.
+bool in_window(const ReferencePlanes& v, int32_t x, int32_t y, int32_t z) {
+    return x >= kWindowMargin && x < v.width() - kWindowMargin && y >= kWindowMargin &&
+           y < v.height() - kWindowMargin && z >= kWindowMargin && z < v.slices() - kWindowMargin;
+}
+
+}  // namespace
+
+ReferencePlanes::ReferencePlanes(int32_t width, int32_t height, int32_t slices,
+                                 size_t words_per_row)
+    : width_(width),
+      height_(height),
+      slices_(slices),
+      words_per_row_(words_per_row),
+      planes_(static_cast<size_t>(std::max(slices, 0)), nullptr) {}
+
+ReferencePlanes::ReferencePlanes(const WordVolume& volume)
+    : ReferencePlanes(volume.width(), volume.height(), volume.slices(), volume.words_per_row()) {
+    for (int32_t z = 0; z < volume.slices(); ++z) {
+        set_plane(z, volume.plane(z));
+    }
+}
+
 std::vector<int32_t> band_set(int32_t n) {
     std::vector<int32_t> band;
     if (n > 20) {
@@ -50,14 +72,8 @@ std::vector<int32_t> band_set(int32_t n) {
     return band;
 }
 
-bool in_window(const WordVolume& v, int32_t x, int32_t y, int32_t z) {
-    return x >= kWindowMargin && x < v.width() - kWindowMargin && y >= kWindowMargin &&
-           y < v.height() - kWindowMargin && z >= kWindowMargin && z < v.slices() - kWindowMargin;
-}
-
-}  // namespace
-
-Side nearest_side(const WordVolume& reference, int32_t x, int32_t y, int32_t z, uint16_t& ties) {
+Side nearest_side(const ReferencePlanes& reference, int32_t x, int32_t y, int32_t z,
+                  uint16_t& ties) {
     for (const std::vector<Offset>& shell : offsets_by_square()) {
         bool inner = false;
         bool outer = false;
@@ -93,10 +109,11 @@ uint16_t correct_edges(WordVolume& shell, const WordVolume& reference) {
     const std::vector<int32_t> xs = band_set(shell.width());
     const std::vector<int32_t> ys = band_set(shell.height());
     const std::vector<int32_t> zs = band_set(shell.slices());
+    const ReferencePlanes planes(reference);
     for (int32_t z : zs) {
         for (int32_t y : ys) {
             for (int32_t x : xs) {
-                if (shell.get(x, y, z) && nearest_side(reference, x, y, z, ties) == Side::remove) {
+                if (shell.get(x, y, z) && nearest_side(planes, x, y, z, ties) == Side::remove) {
                     shell.reset(x, y, z);
                 }
             }

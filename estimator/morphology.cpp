@@ -1,9 +1,8 @@
 #include "morphology.h"
 
-#include <algorithm>
 #include <bit>
 #include <cstring>
-#include <numeric>
+#include <vector>
 
 namespace talvik {
 
@@ -63,75 +62,6 @@ uint64_t count_window(const WordVolume& volume, uint16_t ties) {
         }
     }
     return count + ties / 2;
-}
-
-BallRows decompose_ball(const DiscretizedBall& ball) {
-    BallRows rows;
-    const int32_t k = ball.size - 1;
-    rows.reach = k;
-    for (int32_t dz = -k; dz <= k; ++dz) {
-        for (int32_t dy = -k; dy <= k; ++dy) {
-            std::vector<int32_t> offsets;
-            for (int32_t dx = 0; dx <= k; ++dx) {
-                if (ball_contains(ball, dx, dy, dz)) {
-                    offsets.push_back(dx);
-                }
-            }
-            if (offsets.empty()) {
-                continue;
-            }
-            int32_t index = -1;
-            for (size_t s = 0; s < rows.sets.size(); ++s) {
-                if (rows.sets[s].offsets == offsets) {
-                    index = static_cast<int32_t>(s);
-                    break;
-                }
-            }
-            if (index < 0) {
-                index = static_cast<int32_t>(rows.sets.size());
-                rows.sets.push_back({std::move(offsets), -1, {}});
-            }
-            rows.lines.push_back({dy, dz, index});
-        }
-    }
-    // Sets are built smallest first, each from the largest earlier set it contains.
-    std::vector<int32_t> order(rows.sets.size());
-    std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](int32_t a, int32_t b) {
-        return rows.sets[a].offsets.size() < rows.sets[b].offsets.size();
-    });
-    std::vector<int32_t> new_index(order.size());
-    std::vector<BallRows::DxSet> sorted;
-    for (size_t i = 0; i < order.size(); ++i) {
-        new_index[order[i]] = static_cast<int32_t>(i);
-        sorted.push_back(std::move(rows.sets[order[i]]));
-    }
-    rows.sets = std::move(sorted);
-    for (BallRows::Line& line : rows.lines) {
-        line.set = new_index[line.set];
-    }
-    for (size_t s = 0; s < rows.sets.size(); ++s) {
-        BallRows::DxSet& set = rows.sets[s];
-        size_t best_size = 0;
-        for (size_t t = 0; t < s; ++t) {
-            const std::vector<int32_t>& other = rows.sets[t].offsets;
-            bool contained = other.size() < set.offsets.size();
-            for (size_t i = 0; contained && i < other.size(); ++i) {
-                contained = std::binary_search(set.offsets.begin(), set.offsets.end(), other[i]);
-            }
-            if (contained && other.size() > best_size) {
-                best_size = other.size();
-                set.base = static_cast<int32_t>(t);
-            }
-        }
-        for (int32_t dx : set.offsets) {
-            if (set.base < 0 || !std::binary_search(rows.sets[set.base].offsets.begin(),
-                                                    rows.sets[set.base].offsets.end(), dx)) {
-                set.added.push_back(dx);
-            }
-        }
-    }
-    return rows;
 }
 
 }  // namespace talvik

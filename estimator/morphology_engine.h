@@ -1,12 +1,14 @@
-// The volumes of one run and the operations on them, behind one interface: the estimator's
+// The volume operations of the shell measurement behind one interface: the estimator's
 // word-parallel engine and the voxel-by-voxel reference engine of the tests are
-// interchangeable, so the whole run can be checked against the reference.
+// interchangeable, so that a whole run can be checked against the reference.
 #pragma once
 
 #include <cstdint>
-#include <string>
+#include <memory>
+#include <vector>
 
 #include "balls_file.h"
+#include "word_volume.h"
 
 namespace talvik {
 
@@ -16,48 +18,36 @@ struct VolumeShape {
     int32_t slices = 0;
 };
 
-// Holds X (the data set), Xe, which becomes (Xe)*, and the work volume ((Xe)*)d.
 class MorphologyEngine {
   public:
+    // A volume in the engine's own representation; only the engine that made it reads it.
+    class Volume {
+      public:
+        virtual ~Volume() = default;
+    };
+
     virtual ~MorphologyEngine() = default;
-    // Loads X; every failure is fatal.
-    virtual VolumeShape load_data_set(const std::string& directory) = 0;
-    // Xe and ((Xe)*)d, all clear.
-    virtual void create_work_volumes() = 0;
-    // The count c of Re - R on the reference grid.
-    virtual uint64_t reference_shell_count(const DiscretizedBall& ball) = 0;
-    // Xe := X dilated by the epsilon ball.
-    virtual void dilate_data_set(const DiscretizedBall& epsilon) = 0;
-    // Xe := (Xe)*.
-    virtual void complement_dilated() = 0;
-    virtual void clear_work() = 0;
-    // ((Xe)*)d := (Xe)* dilated by the delta ball.
-    virtual void dilate_complement(const DiscretizedBall& delta) = 0;
-    // ((Xe)*)d := ((Xe)*)d \ (Xe)*.
-    virtual void subtract_complement() = 0;
-    // Edge correction of ((Xe)*)d against (Xe)*, then the window count with the ties.
-    virtual uint64_t corrected_shell_count() = 0;
-};
 
-// The estimator's engine: word-parallel operations on `threads` threads.
-class WordEngine : public MorphologyEngine {
-  public:
-    explicit WordEngine(unsigned threads);
-    ~WordEngine() override;
-    VolumeShape load_data_set(const std::string& directory) override;
-    void create_work_volumes() override;
-    uint64_t reference_shell_count(const DiscretizedBall& ball) override;
-    void dilate_data_set(const DiscretizedBall& epsilon) override;
-    void complement_dilated() override;
-    void clear_work() override;
-    void dilate_complement(const DiscretizedBall& delta) override;
-    void subtract_complement() override;
-    uint64_t corrected_shell_count() override;
+    // The general path, one operation at a time.
+    // The loaded data set in the engine's representation; the engine may take it over.
+    virtual std::unique_ptr<Volume> adopt(WordVolume loaded) = 0;
+    // A volume of the shape with every voxel clear; fatal when the memory is not there.
+    virtual std::unique_ptr<Volume> create(const VolumeShape& shape) = 0;
+    virtual void clear(Volume& volume) = 0;
+    // Sets in `target` the dilation of `source` by the ball; `target` starts clear.
+    virtual void dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) = 0;
+    virtual void complement(Volume& volume) = 0;
+    // Clears in `a` every voxel set in `b`.
+    virtual void subtract(Volume& a, const Volume& b) = 0;
+    // Edge correction of `shell` against `reference`, then the window count with the ties.
+    virtual uint64_t corrected_count(Volume& shell, const Volume& reference) = 0;
 
-  private:
-    struct Volumes;
-    unsigned threads_;
-    Volumes* volumes_;
+    // The distance path: every shell's corrected count at once, for balls files that it
+    // takes (an engine without one takes none). The counts equal the general path's.
+    virtual bool counts_all_shells(const std::vector<DiscretizedBall>& balls) const;
+    virtual std::vector<uint64_t> all_shell_counts(const WordVolume& x,
+                                                   const std::vector<DiscretizedBall>& balls,
+                                                   size_t epsilon_index);
 };
 
 }  // namespace talvik

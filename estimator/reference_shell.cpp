@@ -231,6 +231,12 @@ uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeome
     return total;
 }
 
+ReferenceShellCount standard_reference_shell_count(unsigned threads) {
+    return [threads](const DiscretizedBall& ball) {
+        return reference_shell_count(ball, ReferenceGeometry{}, threads);
+    };
+}
+
 double de_from_count(uint64_t count) {
     // 0.07957747154594767 is 1/(4 pi) and 91125000 is 450^3.
     return std::pow(static_cast<double>(count) * 3.0 * 0.07957747154594767 + 91125000.0,
@@ -239,7 +245,7 @@ double de_from_count(uint64_t count) {
 }
 
 void compute_de(std::vector<DiscretizedBall>& balls, Matrix& m, const VerboseLog& log,
-                MorphologyEngine& engine) {
+                const ReferenceShellCount& count_shell) {
     log("============================================================\n");
     log("  de (e - epsilon, d - delta)\n");
     log("============================================================\n");
@@ -250,7 +256,7 @@ void compute_de(std::vector<DiscretizedBall>& balls, Matrix& m, const VerboseLog
             log("clearing data set Re\n");
             log("done\n");
             log("generating data set Re [e = %2u]...\n", number);
-            const uint64_t count = engine.reference_shell_count(ball);
+            const uint64_t count = count_shell(ball);
             log("done\n");
             log("volume of (Re - R) [e = %2u]: %lu\n", number, static_cast<unsigned long>(count));
             ball.de = de_from_count(count);

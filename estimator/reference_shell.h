@@ -3,12 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "balls_file.h"
 #include "diagnostics.h"
 #include "matrix.h"
-#include "morphology_engine.h"
 
 namespace talvik {
 
@@ -27,12 +27,18 @@ struct ReferenceGeometry {
 uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeometry& geometry,
                                unsigned threads);
 
+// The count of Re - R on the standard grid for a ball.
+using ReferenceShellCount = std::function<uint64_t(const DiscretizedBall&)>;
+
+// reference_shell_count on the standard grid with `threads` threads.
+ReferenceShellCount standard_reference_shell_count(unsigned threads);
+
 // de from the count c of Re - R on the standard grid.
 double de_from_count(uint64_t count);
 
-// Fills in every missing de from the engine's count of Re - R, writing the verbose lines, and
-// scales each ball's column of M by the powers of its de.
+// Fills in every missing de from `count`, writing the verbose lines, and scales each ball's
+// column of M by the powers of its de.
 void compute_de(std::vector<DiscretizedBall>& balls, Matrix& m, const VerboseLog& log,
-                MorphologyEngine& engine);
+                const ReferenceShellCount& count);
 
 }  // namespace talvik

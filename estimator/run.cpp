@@ -4,6 +4,7 @@
 #include <new>
 
 #include "balls_file.h"
+#include "data_set.h"
 #include "diagnostics.h"
 #include "morphology.h"
 #include "reference_shell.h"
@@ -13,7 +14,7 @@
 
 namespace talvik {
 
-void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
+void run_estimation(const RunSettings& settings, const RunEngines& engines) {
     const VerboseLog log(settings.verbose);
     BallsFile balls = read_balls_file(*settings.balls_path);
     const size_t epsilon = static_cast<size_t>(settings.epsilon_index);
@@ -22,18 +23,18 @@ void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
     }
 
     const std::string& directory = *settings.data_set_directory;
-    const VolumeShape shape = engine.load_data_set(directory);
+    WordVolume x = load_data_set(directory);
     // A window of no voxels would divide every count by zero or less.
-    fatal_unless(shape.width > 2 * kWindowMargin && shape.height > 2 * kWindowMargin &&
-                     shape.slices > 2 * kWindowMargin,
+    fatal_unless(x.width() > 2 * kWindowMargin && x.height() > 2 * kWindowMargin &&
+                     x.slices() > 2 * kWindowMargin,
                  1,
                  "Data set '%s' is too small: it is %d x %d x %d voxels, and the measuring "
                  "window needs at least 11 along every axis.\n",
-                 directory.c_str(), shape.width, shape.height, shape.slices);
-    engine.create_work_volumes();
+                 directory.c_str(), x.width(), x.height(), x.slices());
+    ShellMeasurement shells(engines.morphology, std::move(x), balls.balls);
 
     FitMatrices fit = create_fit_matrices(static_cast<uint32_t>(balls.balls.size()));
-    compute_de(balls.balls, fit.m, log, engine);
+    compute_de(balls.balls, fit.m, log, engines.reference_shell_count);
     if (balls.de_missing) {
         write_balls_file(*settings.balls_path, balls.balls);
         balls.de_missing = false;
@@ -51,7 +52,7 @@ void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
     log("============================================================\n");
     log("  v (e - epsilon, d - delta)\n");
     log("============================================================\n");
-    measure_shells(engine, shape, balls.balls, epsilon, fit.v, log);
+    shells.measure(balls.balls, epsilon, fit.v, log);
 
     const IntrinsicVolumes volumes = solve(fit, log);
     print_results(stdout, volumes);
@@ -61,7 +62,7 @@ void run_estimation(const RunSettings& settings, MorphologyEngine& engine) {
     }
 }
 
-int talvik_main(int argc, char** argv, MorphologyEngine& engine) {
+int talvik_main(int argc, char** argv, const RunEngines& engines) {
     const std::vector<std::string> args(argv, argv + argc);
     const CommandLine command_line = parse_command_line(args);
     const std::string& program = command_line.settings.program_name;
@@ -71,7 +72,7 @@ int talvik_main(int argc, char** argv, MorphologyEngine& engine) {
         return *command_line.usage_status;
     }
     try {
-        run_estimation(command_line.settings, engine);
+        run_estimation(command_line.settings, engines);
     } catch (const FatalError& error) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: %s", program.c_str(), error.what());

@@ -1,61 +1,89 @@
-#include <memory>
+#include "word_engine.h"
 
-#include "data_set.h"
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "diagnostics.h"
+#include "dilation.h"
+#include "distance_shells.h"
+#include "edge_correction.h"
+#include "euclidean_ball.h"
 #include "morphology.h"
-#include "morphology_engine.h"
-#include "reference_shell.h"
 
 namespace talvik {
+namespace {
 
-struct WordEngine::Volumes {
-    WordVolume x;
-    WordVolume xe;
-    WordVolume xd;
+struct WordHeld : MorphologyEngine::Volume {
+    explicit WordHeld(WordVolume v) : words(std::move(v)) {}
+    WordVolume words;
 };
 
-WordEngine::WordEngine(unsigned threads) : threads_(threads), volumes_(new Volumes) {}
-
-WordEngine::~WordEngine() {
-    delete volumes_;
+WordVolume& words(MorphologyEngine::Volume& volume) {
+    return static_cast<WordHeld&>(volume).words;
 }
 
-VolumeShape WordEngine::load_data_set(const std::string& directory) {
-    volumes_->x = talvik::load_data_set(directory);
-    return {volumes_->x.width(), volumes_->x.height(), volumes_->x.slices()};
+const WordVolume& words(const MorphologyEngine::Volume& volume) {
+    return static_cast<const WordHeld&>(volume).words;
 }
 
-void WordEngine::create_work_volumes() {
-    volumes_->xe = create_work_volume(volumes_->x);
-    volumes_->xd = create_work_volume(volumes_->x);
+}  // namespace
+
+WordEngine::WordEngine(unsigned threads, bool distance_path)
+    : threads_(threads), distance_path_(distance_path) {}
+
+std::unique_ptr<MorphologyEngine::Volume> WordEngine::adopt(WordVolume loaded) {
+    return std::make_unique<WordHeld>(std::move(loaded));
 }
 
-uint64_t WordEngine::reference_shell_count(const DiscretizedBall& ball) {
-    return talvik::reference_shell_count(ball, ReferenceGeometry{}, threads_);
+std::unique_ptr<MorphologyEngine::Volume> WordEngine::create(const VolumeShape& shape) {
+    try {
+        return std::make_unique<WordHeld>(WordVolume(shape.width, shape.height, shape.slices));
+    } catch (const std::bad_alloc&) {
+        fatal("Memory allocation error.\n");
+    }
 }
 
-void WordEngine::dilate_data_set(const DiscretizedBall& epsilon) {
-    dilate(volumes_->x, volumes_->xe, epsilon, threads_);
+void WordEngine::clear(Volume& volume) {
+    clear_volume(words(volume));
 }
 
-void WordEngine::complement_dilated() {
-    complement(volumes_->xe);
+void WordEngine::dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) {
+    talvik::dilate(words(source), words(target), ball, threads_);
 }
 
-void WordEngine::clear_work() {
-    clear_volume(volumes_->xd);
+void WordEngine::complement(Volume& volume) {
+    talvik::complement(words(volume));
 }
 
-void WordEngine::dilate_complement(const DiscretizedBall& delta) {
-    dilate(volumes_->xe, volumes_->xd, delta, threads_);
+void WordEngine::subtract(Volume& a, const Volume& b) {
+    talvik::subtract(words(a), words(b));
 }
 
-void WordEngine::subtract_complement() {
-    subtract(volumes_->xd, volumes_->xe);
+uint64_t WordEngine::corrected_count(Volume& shell, const Volume& reference) {
+    const uint16_t ties = correct_edges(words(shell), words(reference));
+    return count_window(words(shell), ties);
 }
 
-uint64_t WordEngine::corrected_shell_count() {
-    const uint16_t ties = correct_edges(volumes_->xd, volumes_->xe);
-    return count_window(volumes_->xd, ties);
+bool WordEngine::counts_all_shells(const std::vector<DiscretizedBall>& balls) const {
+    if (!distance_path_ || balls.empty()) {
+        return false;
+    }
+    const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls);
+    return thresholds &&
+           *std::max_element(thresholds->begin(), thresholds->end()) <= kLargestDistanceThreshold;
+}
+
+std::vector<uint64_t> WordEngine::all_shell_counts(const WordVolume& x,
+                                                   const std::vector<DiscretizedBall>& balls,
+                                                   size_t epsilon_index) {
+    return distance_shell_counts(x, *euclidean_thresholds(balls), epsilon_index, threads_);
+}
+
+bool distance_path_enabled() {
+    const char* text = std::getenv("TALVIK_WORD_PATH");
+    return text == nullptr || std::strcmp(text, "1") != 0;
 }
 
 }  // namespace talvik

@@ -1,14 +1,20 @@
 // libFuzzer target: the estimator's morphology, edge correction and fit on a tiny data set
 // and a few small balls made from the input. The word-parallel counts must equal the
-// voxel-by-voxel ones; the fit may refuse, but must not crash.
+// voxel-by-voxel ones, and when every ball is a digital Euclidean ball the distance path's
+// too; the fit may refuse, but must not crash.
 //
 // Input: width, height and slice count (1 .. 24 each), then the number of balls (1 .. 4) and
-// the epsilon index, then for each ball its size (1 .. 4), a correction value byte and its
-// column lengths, then the voxels, eight to a byte.
+// the epsilon index, then for each ball its size byte and a correction value byte, then
+// either (size byte 128 or more) a threshold byte, t = byte % 24, or its size (1 .. 4) and
+// column lengths; then the voxels, eight to a byte.
 #include <cstdlib>
 #include <vector>
 
 #include "diagnostics.h"
+#include "dilation.h"
+#include "distance_shells.h"
+#include "edge_correction.h"
+#include "euclidean_ball.h"
 #include "literal_oracle.h"
 #include "morphology.h"
 #include "steiner_fit.h"
@@ -34,8 +40,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t epsilon = in.next() % count;
     std::vector<DiscretizedBall> balls(count);
     for (DiscretizedBall& ball : balls) {
-        ball.size = 1 + in.next() % 4;
-        ball.de = 0.25 + in.next() / 16.0;
+        const uint8_t size = in.next();
+        const double de = 0.25 + in.next() / 16.0;
+        if (size >= 128) {
+            ball = threshold_ball(in.next() % 24);
+            ball.de = de;
+            continue;
+        }
+        ball.size = 1 + size % 4;
+        ball.de = de;
         ball.lengths.resize(static_cast<size_t>(ball.size * ball.size));
         for (int32_t& length : ball.lengths) {
             length = static_cast<int8_t>(in.next());
@@ -79,6 +92,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         fit.v.at(static_cast<uint32_t>(i), 0) =
             static_cast<double>(volume) / static_cast<double>(window_size(w, h, s));
+    }
+    if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
+        const distance::KernelChoice kernels =
+            count % 2 ? distance::KernelChoice::portable : distance::KernelChoice::fastest;
+        if (distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2,
+                                  {kernels, h % 2 ? 1 : DistanceTuning{}.piece_bytes}) !=
+            expected) {
+            std::abort();
+        }
     }
     try {
         solve(fit, VerboseLog(false));

@@ -2,53 +2,55 @@
 
 #include <algorithm>
 
-#include "data_set.h"
-#include "diagnostics.h"
 #include "literal_oracle.h"
 
 namespace talvik::oracle {
+namespace {
 
-VolumeShape LiteralEngine::load_data_set(const std::string& directory) {
-    // The production loader reports every failure; the reference reads what it accepted.
-    talvik::load_data_set(directory);
-    x_ = oracle::load_data_set(directory);
-    return {x_.width, x_.height, x_.slice_count};
+struct Packed : MorphologyEngine::Volume {
+    explicit Packed(BitVolume v) : bits(std::move(v)) {}
+    BitVolume bits;
+};
+
+BitVolume& bits(MorphologyEngine::Volume& volume) {
+    return static_cast<Packed&>(volume).bits;
 }
 
-void LiteralEngine::create_work_volumes() {
-    xe_ = BitVolume(x_.width, x_.height, x_.slice_count);
-    xd_ = BitVolume(x_.width, x_.height, x_.slice_count);
+const BitVolume& bits(const MorphologyEngine::Volume& volume) {
+    return static_cast<const Packed&>(volume).bits;
 }
 
-uint64_t LiteralEngine::reference_shell_count(const DiscretizedBall& ball) {
-    return oracle::reference_shell_count(ball, ReferenceGeometry{});
+}  // namespace
+
+std::unique_ptr<MorphologyEngine::Volume> LiteralEngine::adopt(WordVolume loaded) {
+    return std::make_unique<Packed>(to_bit_volume(loaded));
 }
 
-void LiteralEngine::dilate_data_set(const DiscretizedBall& epsilon) {
-    dilate(x_, xe_, epsilon);
+std::unique_ptr<MorphologyEngine::Volume> LiteralEngine::create(const VolumeShape& shape) {
+    return std::make_unique<Packed>(BitVolume(shape.width, shape.height, shape.slices));
 }
 
-void LiteralEngine::complement_dilated() {
-    complement(xe_);
-}
-
-void LiteralEngine::clear_work() {
-    for (SliceBits& plane : xd_.planes) {
+void LiteralEngine::clear(Volume& volume) {
+    for (SliceBits& plane : bits(volume).planes) {
         std::fill(plane.bytes.begin(), plane.bytes.end(), 0);
     }
 }
 
-void LiteralEngine::dilate_complement(const DiscretizedBall& delta) {
-    dilate(xe_, xd_, delta);
+void LiteralEngine::dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) {
+    oracle::dilate(bits(source), bits(target), ball);
 }
 
-void LiteralEngine::subtract_complement() {
-    subtract(xd_, xe_);
+void LiteralEngine::complement(Volume& volume) {
+    oracle::complement(bits(volume));
 }
 
-uint64_t LiteralEngine::corrected_shell_count() {
-    const uint16_t ties = correct_edges(xd_, xe_);
-    return count_window(xd_, ties);
+void LiteralEngine::subtract(Volume& a, const Volume& b) {
+    oracle::subtract(bits(a), bits(b));
+}
+
+uint64_t LiteralEngine::corrected_count(Volume& shell, const Volume& reference) {
+    const uint16_t ties = correct_edges(bits(shell), bits(reference));
+    return count_window(bits(shell), ties);
 }
 
 }  // namespace talvik::oracle

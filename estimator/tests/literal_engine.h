@@ -1,5 +1,5 @@
 // The run's volume operations voxel by voxel: the reference the word-parallel engine is
-// checked against, in tests and in the benchmark.
+// checked against, in tests and in the benchmark. It has no distance path.
 #pragma once
 
 #include "bit_volume.h"
@@ -9,20 +9,13 @@ namespace talvik::oracle {
 
 class LiteralEngine : public MorphologyEngine {
   public:
-    VolumeShape load_data_set(const std::string& directory) override;
-    void create_work_volumes() override;
-    uint64_t reference_shell_count(const DiscretizedBall& ball) override;
-    void dilate_data_set(const DiscretizedBall& epsilon) override;
-    void complement_dilated() override;
-    void clear_work() override;
-    void dilate_complement(const DiscretizedBall& delta) override;
-    void subtract_complement() override;
-    uint64_t corrected_shell_count() override;
-
-  private:
-    BitVolume x_;
-    BitVolume xe_;
-    BitVolume xd_;
+    std::unique_ptr<Volume> adopt(WordVolume loaded) override;
+    std::unique_ptr<Volume> create(const VolumeShape& shape) override;
+    void clear(Volume& volume) override;
+    void dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) override;
+    void complement(Volume& volume) override;
+    void subtract(Volume& a, const Volume& b) override;
+    uint64_t corrected_count(Volume& shell, const Volume& reference) override;
 };
 
 }  // namespace talvik::oracle

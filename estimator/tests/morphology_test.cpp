@@ -4,6 +4,9 @@
 
 #include <random>
 
+#include "dilation.h"
+#include "edge_correction.h"
+
 #include "literal_oracle.h"
 #include "random_ball.h"
 #include "test_support.h"
@@ -210,9 +213,9 @@ TEST(EdgeCorrection, TieAtTheWindowCornerIsRemovedAndCountedHalf) {
 TEST(EdgeCorrection, NoReferenceVoxelInReachRemoves) {
     WordVolume reference(25, 25, 25);
     uint16_t ties = 0;
-    EXPECT_EQ(nearest_side(reference, 6, 6, 6, ties), Side::remove);
+    EXPECT_EQ(nearest_side(ReferencePlanes(reference), 6, 6, 6, ties), Side::remove);
     reference.set(11, 11, 11);  // exactly at the far corner of the search cube, inside
-    EXPECT_EQ(nearest_side(reference, 6, 6, 6, ties), Side::keep);
+    EXPECT_EQ(nearest_side(ReferencePlanes(reference), 6, 6, 6, ties), Side::keep);
     EXPECT_EQ(ties, 0);
 }
 

@@ -78,8 +78,7 @@ std::string run_compute_de(std::vector<DiscretizedBall>& balls, Matrix& m) {
     char* buffer = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    WordEngine engine(2);
-    compute_de(balls, m, VerboseLog(true, out), engine);
+    compute_de(balls, m, VerboseLog(true, out), standard_reference_shell_count(2));
     std::fclose(out);
     std::string text(buffer, size);
     std::free(buffer);

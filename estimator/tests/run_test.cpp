@@ -123,20 +123,35 @@ TEST_F(TalvikRun, VerboseOutputComesInRunOrder) {
                 ::testing::ContainsRegex("\n[0-9]{2}:[0-9]{2}:[0-9]{2}: generating data set Xe"));
 }
 
-TEST_F(TalvikRun, OutputEqualsTheVoxelByVoxelProgramByteForByte) {
-    // One ball without a value, so the correction value is computed both ways as well.
+TEST_F(TalvikRun, OutputEqualsTheWordPathAndTheVoxelByVoxelProgramByteForByte) {
+    // First Euclidean balls only (the distance path), one without a value, so that the
+    // correction value is computed every way as well; then the epsilon ball changed into one
+    // that is no Euclidean ball, which puts the whole run on the word path.
     std::vector<DiscretizedBall> balls = read_balls_file(balls_).balls;
     balls[0].de = 0.0;
-    write_file(balls_, format_balls_file(balls));
-    const std::string literal_balls = scratch_ / "literal_balls.txt";
-    std::filesystem::copy_file(balls_, literal_balls);
-    const auto fast = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
-    const auto literal =
-        run_process(TALVIK_LITERAL_EXECUTABLE, {"/v", "/d", literal_balls, "/b", data_, "/e", "3"});
-    ASSERT_EQ(fast.status, 0) << fast.err;
-    ASSERT_EQ(literal.status, 0) << literal.err;
-    EXPECT_EQ(strip_timestamps(fast.out), strip_timestamps(literal.out));
-    EXPECT_EQ(read_file(balls_), read_file(literal_balls));
+    for (const bool euclidean : {true, false}) {
+        if (!euclidean) {
+            balls[0].de = 0.8308861181319003;
+            balls[2].lengths[1] = 3;  // (1, 0, 2) leaves the ball, (0, 2, 2) stays
+        }
+        write_file(balls_, format_balls_file(balls));
+        const std::string word_balls = scratch_ / "word_balls.txt";
+        const std::string literal_balls = scratch_ / "literal_balls.txt";
+        write_file(word_balls, format_balls_file(balls));
+        write_file(literal_balls, format_balls_file(balls));
+        const auto fast = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
+        const auto word =
+            talvik({"/v", "/d", word_balls, "/b", data_, "/e", "3"}, {"TALVIK_WORD_PATH=1"});
+        const auto literal = run_process(TALVIK_LITERAL_EXECUTABLE,
+                                         {"/v", "/d", literal_balls, "/b", data_, "/e", "3"});
+        ASSERT_EQ(fast.status, 0) << fast.err;
+        ASSERT_EQ(word.status, 0) << word.err;
+        ASSERT_EQ(literal.status, 0) << literal.err;
+        EXPECT_EQ(strip_timestamps(fast.out), strip_timestamps(literal.out)) << euclidean;
+        EXPECT_EQ(strip_timestamps(word.out), strip_timestamps(literal.out)) << euclidean;
+        EXPECT_EQ(read_file(balls_), read_file(literal_balls));
+        EXPECT_EQ(read_file(word_balls), read_file(literal_balls));
+    }
 }
 
 TEST_F(TalvikRun, ThreadCountDoesNotChangeAnyDigit) {
