@@ -21,7 +21,7 @@ std::vector<std::string> list_slice_files(const std::string& directory) {
     }
     for (const fs::directory_iterator end; it != end; it.increment(error)) {
         const std::string name = it->path().filename().string();
-        if (name.size() >= 4 && name.compare(name.size() - 4, 4, ".pbm") == 0) {
+        if (is_slice_file_name(name)) {
             names.push_back(name);
         }
     }

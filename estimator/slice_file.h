@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <span>
+#include <string_view>
 #include <vector>
 
 namespace talvik {
@@ -61,6 +62,11 @@ SliceReadResult read_slice(std::span<const uint8_t> file);
 SliceReadResult read_slice(std::FILE* stream);
 
 size_t raster_row_bytes(int32_t width);
+
+// Whether a directory entry is a slice of its data set: its name ends in ".pbm", in lower case.
+inline bool is_slice_file_name(std::string_view name) {
+    return name.ends_with(".pbm");
+}
 
 // Unpacks the raster rows into rows of 64-bit words, least significant bit first, each row
 // starting at a word boundary (`words_per_row` words apart) and its unused bits clear.

@@ -38,11 +38,6 @@ unsigned plane_byte_at(const std::vector<uint8_t>& bytes, size_t position) {
     return value & 0xFFu;
 }
 
-// The estimator takes every entry named "*.pbm" for a slice.
-bool is_slice_name(const std::string& name) {
-    return name.ends_with(".pbm");
-}
-
 std::string hidden_sibling(const fs::path& directory, const char* kind) {
     std::string name = directory.filename().string();
     name.insert(0, 1, '.');
@@ -233,8 +228,8 @@ bool PendingDataSet::commit(RunError& error) {
     for (fs::directory_iterator it(target_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         std::error_code type_error;
-        const bool replaced =
-            (is_slice_name(name) && !it->is_directory(type_error)) || name == model_file_name;
+        const bool replaced = (talvik::is_slice_file_name(name) && !it->is_directory(type_error)) ||
+                              name == model_file_name;
         if (replaced || std::find(written_.begin(), written_.end(), name) != written_.end()) {
             continue;
         }
