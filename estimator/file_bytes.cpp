@@ -104,6 +104,21 @@ ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes
     return outcome;
 }
 
+bool write_all(int fd, std::string_view text) {
+    size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return false;
+        }
+        written += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool replace_file_contents(const std::string& path, const std::string& contents) {
     namespace fs = std::filesystem;
     std::error_code error;
@@ -126,16 +141,7 @@ bool replace_file_contents(const std::string& path, const std::string& contents)
     if (fd < 0) {
         return false;
     }
-    bool ok = true;
-    size_t written = 0;
-    while (ok && written < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        ok = n > 0;
-        written += ok ? static_cast<size_t>(n) : 0;
-    }
+    bool ok = write_all(fd, contents);
     // Keep the permissions the user gave the file; mkstemp creates it private.
     const mode_t mode = existed ? (old_info.st_mode & 07777) : 0644;
     ok = ok && ::fchmod(fd, mode) == 0;

@@ -44,6 +44,10 @@ enum class ReadOutcome { ok, cannot_open, read_error };
 // nothing is read from it.
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
 
+// Writes all of `text` to the file descriptor, going on after partial writes and signals;
+// false on the first failure (a full disk, a size limit), with part of the text perhaps written.
+bool write_all(int fd, std::string_view text);
+
 // Replaces the file at `path` with `contents` so that the file is at every moment either the
 // old one or the complete new one: the text goes to a temporary file in the same directory,
 // is flushed to disk and renamed over the target. A symbolic link is followed and its target

@@ -7,24 +7,10 @@
 #include <cerrno>
 
 #include "diagnostics.h"
+#include "file_bytes.h"
 
 namespace talvik {
 namespace {
-
-bool write_all(int fd, const std::string& text) {
-    size_t written = 0;
-    while (written < text.size()) {
-        const ssize_t n = ::write(fd, text.data() + written, text.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
-}
 
 // Waits for the whole file. Advisory: it orders the runs of talvik among themselves.
 bool lock_whole_file(int fd) {

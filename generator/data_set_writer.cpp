@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "file_bytes.h"
 #include "model_file.h"
 #include "slice_file.h"
 
@@ -43,21 +44,6 @@ std::string hidden_sibling(const fs::path& directory, const char* kind) {
     name.insert(0, 1, '.');
     name.append(".").append(kind).append("-").append(std::to_string(::getpid()));
     return (directory.parent_path() / name).string();
-}
-
-bool write_all(int fd, const std::string& contents) {
-    size_t written = 0;
-    while (written < contents.size()) {
-        const ssize_t n = ::write(fd, contents.data() + written, contents.size() - written);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        written += static_cast<size_t>(n);
-    }
-    return true;
 }
 
 // Makes the entries of a directory (files written, renames done) durable.
@@ -194,7 +180,7 @@ bool PendingDataSet::write(const std::string& name, const std::string& contents,
         return false;
     }
     // Some file systems report a full disk only when the file is closed.
-    bool ok = write_all(fd, contents);
+    bool ok = talvik::write_all(fd, contents);
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
         ::unlink(path.c_str());
