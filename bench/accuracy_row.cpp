@@ -7,34 +7,50 @@
 // mean. --errors prints the three errors alone, for summaries.
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
-#include "model_file.h"
-#include "xe_truth.h"
+#include "formats/files.h"
+#include "formats/model_file.h"
+#include "formats/numbers.h"
+#include "model_truth.h"
 
 namespace {
 
 bool read_text(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream contents;
-    contents << in.rdbuf();
-    text = contents.str();
-    if (!in) {
+    std::vector<uint8_t> bytes;
+    if (formats::read_whole_file(path, bytes) != formats::ReadOutcome::ok) {
         std::fprintf(stderr, "accuracy_row: cannot read %s\n", path.c_str());
+        return false;
     }
-    return static_cast<bool>(in);
+    text.assign(bytes.begin(), bytes.end());
+    return true;
 }
 
 // talvik's three result lines.
 bool read_estimate(const std::string& text, double (&v)[3]) {
-    const size_t at = text.find("V2:");
-    return at != std::string::npos &&
-           std::sscanf(text.c_str() + at, "V2: %lf V1: %lf V0: %lf", &v[0], &v[1], &v[2]) == 3;
+    const char* const labels[3] = {"V2:", "V1:", "V0:"};
+    size_t at = 0;
+    for (int k = 0; k < 3; ++k) {
+        at = text.find(labels[k], at);
+        if (at == std::string::npos) {
+            return false;
+        }
+        at += 3;
+        const size_t read = formats::leading_number(std::string_view(text).substr(at), v[k]);
+        if (read == 0) {
+            return false;
+        }
+        at += read;
+    }
+    return true;
+}
+
+// Blanks on the left up to `width` characters.
+std::string padded(std::string text, size_t width) {
+    return text.size() < width ? std::string(width - text.size(), ' ') + text : text;
 }
 
 }  // namespace
@@ -48,14 +64,14 @@ int main(int argc, char** argv) {
                    stderr);
         return 2;
     }
-    brisolt::ModelRecord model;
+    formats::ModelRecord model;
     std::string error;
-    if (!brisolt::read_model_file(args[0], model, error)) {
+    if (!formats::read_model_file(args[0], model, error)) {
         std::fprintf(stderr, "accuracy_row: %s: %s\n", args[0], error.c_str());
         return 1;
     }
     double de = 0.0;
-    if (!brisolt::stored_epsilon_de(args[1], std::atoi(args[2]), de, error)) {
+    if (!brisolt::stored_epsilon_de(args[1], formats::leading_integer(args[2]), de, error)) {
         std::fprintf(stderr, "accuracy_row: %s\n", error.c_str());
         return 1;
     }
@@ -77,7 +93,7 @@ int main(int argc, char** argv) {
     const brisolt::IntrinsicDensities xe = brisolt::xe_truth(model, de);
     const double truth[3] = {xe.v2, xe.v1, xe.v0};
     if (!errors_only) {
-        std::printf("| %.3f ", de);
+        std::printf("| %s ", formats::fixed(de, 3).c_str());
     }
     for (int k = 0; k < 3; ++k) {
         const double n = static_cast<double>(estimates[k].size());
@@ -92,10 +108,14 @@ int main(int argc, char** argv) {
         const double standard_error = n > 1 ? std::sqrt(square_sum / (n - 1) / n) : 0.0;
         const double error_percent = brisolt::relative_error_percent(mean, truth[k]);
         if (errors_only) {
-            std::printf("%s%.3f", k ? " " : "", error_percent);
+            std::printf("%s%s", k ? " " : "", formats::fixed(error_percent, 3).c_str());
         } else {
-            std::printf("| %10.3e | %10.3e | %+7.1f ± %4.1f%% ", mean, truth[k], error_percent,
-                        standard_error * 100.0 / std::fabs(truth[k]));
+            const std::string sign = error_percent >= 0 ? "+" : "";
+            std::printf(
+                "| %s | %s | %s ± %s%% ", padded(formats::scientific(mean, 3), 10).c_str(),
+                padded(formats::scientific(truth[k], 3), 10).c_str(),
+                padded(sign + formats::fixed(error_percent, 1), 7).c_str(),
+                padded(formats::fixed(standard_error * 100.0 / std::fabs(truth[k]), 1), 4).c_str());
         }
     }
     std::printf(errors_only ? "\n" : "|\n");

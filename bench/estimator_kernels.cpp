@@ -3,18 +3,18 @@
 
 #include <map>
 
-#include "dilation.h"
-#include "distance_shells.h"
-#include "morphology.h"
-#include "reference_shell.h"
+#include "fit/reference_shell.h"
+#include "morphology/dilation.h"
+#include "morphology/morphology.h"
+#include "shells/distance_shells.h"
 #include "workloads.h"
 
 namespace {
 
 using namespace talvik;
 
-const WordVolume& boolean_volume(int32_t side) {
-    static std::map<int32_t, WordVolume> cache;
+const formats::WordVolume& boolean_volume(int32_t side) {
+    static std::map<int32_t, formats::WordVolume> cache;
     auto it = cache.find(side);
     if (it == cache.end()) {
         it = cache
@@ -27,10 +27,11 @@ const WordVolume& boolean_volume(int32_t side) {
 
 void BM_Dilate(benchmark::State& state) {
     const int32_t side = static_cast<int32_t>(state.range(0));
-    const DiscretizedBall ball = workloads::euclidean_ball(static_cast<int32_t>(state.range(1)));
+    const formats::DiscretizedBall ball =
+        workloads::euclidean_ball(static_cast<int32_t>(state.range(1)));
     const unsigned threads = static_cast<unsigned>(state.range(2));
-    const WordVolume& source = boolean_volume(side);
-    WordVolume target(side, side, side);
+    const formats::WordVolume& source = boolean_volume(side);
+    formats::WordVolume target(side, side, side);
     for (auto _ : state) {
         clear_volume(target);
         dilate(source, target, ball, threads);
@@ -52,7 +53,7 @@ void BM_DistanceShellCounts(benchmark::State& state) {
     for (int64_t radius = 1; radius <= r; ++radius) {
         thresholds.push_back(radius * radius);
     }
-    const WordVolume& x = boolean_volume(side);
+    const formats::WordVolume& x = boolean_volume(side);
     for (auto _ : state) {
         benchmark::DoNotOptimize(
             distance_shell_counts(x, thresholds, thresholds.size() - 1, threads));
@@ -65,7 +66,8 @@ BENCHMARK(BM_DistanceShellCounts)
     ->UseRealTime();
 
 void BM_ReferenceShellCount(benchmark::State& state) {
-    const DiscretizedBall ball = workloads::euclidean_ball(static_cast<int32_t>(state.range(0)));
+    const formats::DiscretizedBall ball =
+        workloads::euclidean_ball(static_cast<int32_t>(state.range(0)));
     const unsigned threads = static_cast<unsigned>(state.range(1));
     for (auto _ : state) {
         benchmark::DoNotOptimize(reference_shell_count(ball, ReferenceGeometry{}, threads));
@@ -77,7 +79,7 @@ BENCHMARK(BM_ReferenceShellCount)
     ->UseRealTime();
 
 void BM_CountWindow(benchmark::State& state) {
-    const WordVolume& volume = boolean_volume(512);
+    const formats::WordVolume& volume = boolean_volume(512);
     for (auto _ : state) {
         benchmark::DoNotOptimize(count_window(volume, 0));
     }

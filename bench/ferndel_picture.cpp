@@ -27,7 +27,7 @@ const std::string& slice_path() {
         if (::mkdtemp(folder.data()) == nullptr) {
             std::abort();
         }
-        const talvik::BitVolume volume =
+        const formats::BitVolume volume =
             talvik::workloads::boolean_model(kSide, kSide, 1, 0.3, 10, 80, 11);
         const std::string file = folder + "/slice000.pbm";
         std::ofstream(file, std::ios::binary) << talvik::workloads::slice_file_bytes(volume, 0);

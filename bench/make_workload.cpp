@@ -1,9 +1,9 @@
 // Writes benchmark inputs: balls files of digital Euclidean balls and Boolean-model data sets.
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 
+#include "formats/numbers.h"
 #include "workloads.h"
 
 namespace {
@@ -16,6 +16,10 @@ int usage() {
     return 2;
 }
 
+int whole(const char* text) {
+    return formats::leading_integer(text);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -23,14 +27,19 @@ int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
     if (command == "balls" && argc == 5) {
         std::ofstream out(argv[2], std::ios::trunc);
-        out << format_balls_file(
-            workloads::euclidean_balls(std::atoi(argv[3]), std::atoi(argv[4])));
+        out << formats::format_balls_file(
+            workloads::euclidean_balls(whole(argv[3]), whole(argv[4])));
         return out ? 0 : 1;
     }
     if (command == "boolean" && argc == 10) {
-        const BitVolume volume = workloads::boolean_model(
-            std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]), std::atof(argv[6]),
-            std::atoi(argv[7]), std::atoi(argv[8]), std::strtoull(argv[9], nullptr, 10));
+        double fraction = 0.0;
+        int64_t seed = 0;
+        if (!formats::parse_number(argv[6], fraction) || !formats::parse_whole(argv[9], seed)) {
+            return usage();
+        }
+        const formats::BitVolume volume =
+            workloads::boolean_model(whole(argv[3]), whole(argv[4]), whole(argv[5]), fraction,
+                                     whole(argv[7]), whole(argv[8]), static_cast<uint64_t>(seed));
         workloads::write_data_set(argv[2], volume);
         return 0;
     }

@@ -43,12 +43,12 @@ data_set() {
     echo "$dir"
 }
 
-# Runs one engine; prints "load de xe shells fit total peak" and keeps its results.
+# Runs one engine; prints "load de shells fit total peak" and keeps its results.
 run_engine() {
     local engine=$1 out=$2; shift 2
     local line
     line=$("$bin/talvik_stages" "$engine" "$@" 2>&1 >"$out" | grep '^stages ')
-    echo "$line" | sed -E 's/stages load=([^ ]*) de=([^ ]*) xe=([^ ]*) shells=([^ ]*) fit=([^ ]*) total=([^ ]*) peak_mb=([^ ]*)/\1 \2 \3 \4 \5 \6 \7/'
+    echo "$line" | sed -E 's/stages load=([^ ]*) de=([^ ]*) shells=([^ ]*) fit=([^ ]*) total=([^ ]*) peak_mb=([^ ]*)/\1 \2 \3 \4 \5 \6/'
 }
 
 strip_stamps() { sed -E 's/^[0-9]{2}:[0-9]{2}:[0-9]{2}: //'; }
@@ -79,12 +79,12 @@ run_path() {
             line=$(run_engine fast "$work/$name.run" /v /d "$work/$name.txt" /b "$dir" /e "$epsilon")
         fi
         [ "$i" = 0 ] && mv "$work/$name.run" "$work/$name.out"
-        peak=$(awk -v a="$peak" -v b="$(echo "$line" | cut -d' ' -f7)" 'BEGIN { print (b > a ? b : a) }')
-        if [ -z "$best" ] || awk -v a="$(echo "$line" | cut -d' ' -f6)" -v b="$(echo "$best" | cut -d' ' -f6)" 'BEGIN { exit !(a < b) }'; then
+        peak=$(awk -v a="$peak" -v b="$(echo "$line" | cut -d' ' -f6)" 'BEGIN { print (b > a ? b : a) }')
+        if [ -z "$best" ] || awk -v a="$(echo "$line" | cut -d' ' -f5)" -v b="$(echo "$best" | cut -d' ' -f5)" 'BEGIN { exit !(a < b) }'; then
             best=$line
         fi
     done
-    echo "$(echo "$best" | cut -d' ' -f1) $(echo "$best" | cut -d' ' -f6) $peak"
+    echo "$(echo "$best" | cut -d' ' -f1) $(echo "$best" | cut -d' ' -f5) $peak"
 }
 
 paths_row() {
@@ -125,7 +125,7 @@ row() {
     fast=$(run_engine fast "$work/fast.out" /v /d "$work/fast_balls.txt" /b "$dir" /e "$epsilon")
     if [ "$literal" = yes ]; then
         lit=$(run_engine literal "$work/literal.out" /v /d "$work/literal_balls.txt" /b "$dir" /e "$epsilon")
-        ratio=$(awk -v a="$(echo "$fast" | cut -d' ' -f6)" -v b="$(echo "$lit" | cut -d' ' -f6)" \
+        ratio=$(awk -v a="$(echo "$fast" | cut -d' ' -f5)" -v b="$(echo "$lit" | cut -d' ' -f5)" \
             'BEGIN { printf "%.0fx", b / a }')
         same=$(same_outputs "$work/fast.out" "$work/literal.out" "$work/fast_balls.txt" "$work/literal_balls.txt")
     fi
@@ -135,8 +135,8 @@ row() {
 
 echo "talvik against the voxel-by-voxel reference; load average before: $(load_average)"
 printf '%-10s %-9s %-8s | %-44s | %-44s | %s\n' "data set" "balls" "epsilon" \
-    "talvik: load de Xe shells fit total(s) peak(MB)" \
-    "literal: load de Xe shells fit total(s) peak(MB)" "speed-up, same output"
+    "talvik: load de shells fit total(s) peak(MB)" \
+    "literal: load de shells fit total(s) peak(MB)" "speed-up, same output"
 row "128^3" "r 1-5" 1 "$r15" "$(data_set 128)" yes
 row "256^3" "r 1-5" 1 "$r15" "$(data_set 256)" yes
 row "256^3" "r 1-5" 5 "$r15" "$(data_set 256)" yes

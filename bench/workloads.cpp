@@ -1,16 +1,17 @@
 #include "workloads.h"
 
+#include "formats/numbers.h"
+
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <stdexcept>
 
-#include "euclidean_ball.h"
-#include "integer_sqrt.h"
-#include "slice_file.h"
+#include "formats/integer_sqrt.h"
+#include "formats/slice_file.h"
+#include "shells/euclidean_ball.h"
 
 namespace talvik::workloads {
 namespace {
@@ -23,23 +24,23 @@ double unit(std::mt19937_64& engine) {
 
 }  // namespace
 
-DiscretizedBall euclidean_ball(int32_t radius, double de) {
-    DiscretizedBall ball = threshold_ball(int64_t{radius} * radius);
+formats::DiscretizedBall euclidean_ball(int32_t radius, double de) {
+    formats::DiscretizedBall ball = threshold_ball(int64_t{radius} * radius);
     ball.de = de;
     return ball;
 }
 
-std::vector<DiscretizedBall> euclidean_balls(int32_t first, int32_t last) {
-    std::vector<DiscretizedBall> balls;
+std::vector<formats::DiscretizedBall> euclidean_balls(int32_t first, int32_t last) {
+    std::vector<formats::DiscretizedBall> balls;
     for (int32_t r = first; r <= last; ++r) {
         balls.push_back(euclidean_ball(r));
     }
     return balls;
 }
 
-BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_t rmin,
-                        int32_t rmax, uint64_t seed) {
-    BitVolume volume(w, h, s);
+formats::BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_t rmin,
+                                 int32_t rmax, uint64_t seed) {
+    formats::BitVolume volume(w, h, s);
     // Mean voxel count of the digital balls of the radius law.
     double mean_volume = 0.0;
     for (int32_t r = rmin; r <= rmax; ++r) {
@@ -47,7 +48,7 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
         for (int32_t z = -r; z <= r; ++z) {
             for (int32_t y = -r; y <= r; ++y) {
                 const int32_t rest = r * r - z * z - y * y;
-                count += rest >= 0 ? 2 * static_cast<int32_t>(floor_sqrt(rest)) + 1 : 0;
+                count += rest >= 0 ? 2 * static_cast<int32_t>(formats::floor_sqrt(rest)) + 1 : 0;
             }
         }
         mean_volume += static_cast<double>(count) / (rmax - rmin + 1);
@@ -68,7 +69,7 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
                 if (rest < 0) {
                     continue;
                 }
-                const int32_t half = static_cast<int32_t>(floor_sqrt(rest));
+                const int32_t half = static_cast<int32_t>(formats::floor_sqrt(rest));
                 for (int32_t x = std::max(0, cx - half); x <= std::min(w - 1, cx + half); ++x) {
                     volume.set(x, y, z);
                 }
@@ -78,10 +79,10 @@ BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_
     return volume;
 }
 
-std::string slice_file_bytes(const BitVolume& volume, int32_t z) {
+std::string slice_file_bytes(const formats::BitVolume& volume, int32_t z) {
     std::string bytes =
         "P4\n" + std::to_string(volume.width) + " " + std::to_string(volume.height) + "\n";
-    const SliceBits& plane = volume.planes[static_cast<size_t>(z)];
+    const formats::SliceBits& plane = volume.planes[static_cast<size_t>(z)];
     size_t index = 0;
     for (int32_t y = 0; y < volume.height; ++y) {
         for (int32_t x0 = 0; x0 < volume.width; x0 += 8) {
@@ -97,11 +98,11 @@ std::string slice_file_bytes(const BitVolume& volume, int32_t z) {
     return bytes;
 }
 
-void write_data_set(const std::string& directory, const BitVolume& volume) {
+void write_data_set(const std::string& directory, const formats::BitVolume& volume) {
     std::filesystem::create_directories(directory);
     for (int32_t z = 0; z < volume.slice_count; ++z) {
-        char name[32];
-        std::snprintf(name, sizeof name, "slice%03d.pbm", z);
+        const std::string name =
+            "slice" + formats::zero_padded(static_cast<uint64_t>(z), 3) + ".pbm";
         const std::string path = (std::filesystem::path(directory) / name).string();
         const std::string bytes = slice_file_bytes(volume, z);
         std::ofstream out(path, std::ios::binary | std::ios::trunc);

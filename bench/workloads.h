@@ -6,28 +6,28 @@
 #include <string>
 #include <vector>
 
-#include "balls_file.h"
-#include "bit_volume.h"
+#include "formats/balls_file.h"
+#include "formats/bit_volume.h"
 
 namespace talvik::workloads {
 
 // The digital Euclidean ball of radius r: size r + 1; the column at (a, b) has length
 // 2 floor(sqrt(r^2 - a^2 - b^2)) + 1 where a^2 + b^2 <= r^2, else 0.
-DiscretizedBall euclidean_ball(int32_t radius, double de = 0.0);
+formats::DiscretizedBall euclidean_ball(int32_t radius, double de = 0.0);
 
 // Balls of radii first .. last, in that order.
-std::vector<DiscretizedBall> euclidean_balls(int32_t first, int32_t last);
+std::vector<formats::DiscretizedBall> euclidean_balls(int32_t first, int32_t last);
 
 // A Boolean model in a w x h x s box: balls with integer radii uniform in [rmin, rmax] and
 // centres uniform in the box enlarged by rmax, as many as give the volume fraction `fraction`
 // in expectation. The same arguments give the same volume on every machine.
-BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_t rmin,
-                        int32_t rmax, uint64_t seed);
+formats::BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_t rmin,
+                                 int32_t rmax, uint64_t seed);
 
 // The P4 file of plane z: header "P4\n<w> <h>\n", rows most significant bit first.
-std::string slice_file_bytes(const BitVolume& volume, int32_t z);
+std::string slice_file_bytes(const formats::BitVolume& volume, int32_t z);
 
 // Writes the planes as "slice000.pbm", "slice001.pbm", ... into `directory` (created).
-void write_data_set(const std::string& directory, const BitVolume& volume);
+void write_data_set(const std::string& directory, const formats::BitVolume& volume);
 
 }  // namespace talvik::workloads

@@ -27,3 +27,16 @@ function(stereology_fuzz_target name)
   add_test(NAME fuzz_${name}
     COMMAND sh -c "mkdir -p '${work}' && exec '$<TARGET_FILE:fuzz_${name}>' -max_total_time=${STEREOLOGY_FUZZ_SECONDS} -print_final_stats=1 '${work}' '${CMAKE_CURRENT_SOURCE_DIR}/corpus/${name}'")
 endfunction()
+
+# A GoogleTest executable run once more, each test in a process of its own, under a locale that
+# writes a decimal comma: every number the programs read or write must stay the same. Skipped
+# where no such locale can be made.
+function(stereology_decimal_comma_test target)
+  add_test(NAME ${target}_decimal_comma
+    COMMAND sh ${PROJECT_SOURCE_DIR}/cmake/decimal_comma.sh ${CMAKE_BINARY_DIR}/locale
+            sh ${PROJECT_SOURCE_DIR}/cmake/each_test.sh $<TARGET_FILE:${target}>)
+  set_tests_properties(${target}_decimal_comma PROPERTIES
+    SKIP_RETURN_CODE 77
+    LABELS decimal_comma
+    ENVIRONMENT "STEREOLOGY_BIN=${CMAKE_BINARY_DIR}/bin;QT_QPA_PLATFORM=offscreen")
+endfunction()

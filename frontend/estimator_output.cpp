@@ -1,28 +1,14 @@
 #include "estimator_output.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <string>
 
+#include "formats/numbers.h"
+#include "formats/text_lines.h"
 #include "run_preparation.h"
 
 namespace quenbar {
 namespace {
-
-std::vector<std::string_view> split_lines(std::string_view text) {
-    std::vector<std::string_view> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        const size_t end = std::min(text.find('\n', start), text.size());
-        std::string_view line = text.substr(start, end - start);
-        if (line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        lines.push_back(line);
-        start = end + 1;
-    }
-    return lines;
-}
 
 std::string_view trim_blanks(std::string_view text) {
     const size_t first = text.find_first_not_of(' ');
@@ -34,19 +20,13 @@ std::string_view trim_blanks(std::string_view text) {
 
 // The numbers of one printed matrix row; false when a piece is not a number.
 bool read_row(std::string_view line, std::vector<double>& row) {
-    const std::string text(line);
-    const char* at = text.c_str();
     row.clear();
-    for (;;) {
-        char* end = nullptr;
-        const double value = std::strtod(at, &end);
-        if (end == at) {
-            break;
-        }
+    double value = 0.0;
+    for (size_t read; (read = formats::leading_number(line, value)) > 0;) {
         row.push_back(value);
-        at = end;
+        line.remove_prefix(read);
     }
-    return trim_blanks(std::string_view(at)).empty() && !row.empty();
+    return trim_blanks(line).empty() && !row.empty();
 }
 
 // The rows of the matrix printed after the verbose label that ends with `label`: every line up
@@ -71,7 +51,7 @@ std::vector<std::vector<double>> matrix_after(const std::vector<std::string_view
 
 EstimatorOutput ParseEstimatorOutput(std::string_view text) {
     EstimatorOutput output;
-    const std::vector<std::string_view> lines = split_lines(text);
+    const std::vector<std::string_view> lines = formats::split_lines(text);
     const std::string fatal_prefix = std::string(kEstimatorName) + ": ";
     constexpr std::string_view kLabels[3] = {"V2: ", "V1: ", "V0: "};
     std::array<bool, 3> found{};

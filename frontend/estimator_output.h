@@ -18,8 +18,8 @@ struct FitPoint {
 struct EstimatorOutput {
     bool has_values = false;
     std::array<std::string, 3> values;  // V2, V1, V0 as printed, without the blanks before them
-    std::string error_line;             // the first line of a fatal message or the usage text
-    std::vector<FitPoint> points;       // from the verbose matrices V and M; empty when quiet
+    std::string error_line;        // the first line of a formats::fatal message or the usage text
+    std::vector<FitPoint> points;  // from the verbose matrices V and M; empty when quiet
 };
 
 // Reads the merged output of one run. The points come from "matrix V:", the volume fractions,

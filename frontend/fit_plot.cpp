@@ -1,4 +1,5 @@
 #include "fit_plot.h"
+#include "formats/numbers.h"
 
 #include <QChart>
 #include <QChartView>
@@ -142,7 +143,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     }
     double v[3];
     for (size_t k = 0; k < 3; ++k) {
-        v[k] = std::strtod(row->values[k].c_str(), nullptr);
+        formats::parse_number(row->values[k], v[k]);
     }
 
     double de_max = 0.0;

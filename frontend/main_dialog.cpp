@@ -15,8 +15,9 @@
 
 #include "child_runner.h"
 #include "estimator_output.h"
+#include "formats/balls_file.h"
+#include "formats/results_file.h"
 #include "result_rows.h"
-#include "results_file.h"
 #include "results_view.h"
 #include "run_preparation.h"
 #include "ui_main_dialog.h"
@@ -185,7 +186,7 @@ void CMainDialog::OnBallsFileChanged() {
     m_ballCount = 0;
     bool unreadable = false;
     if (!path.isEmpty()) {
-        m_ballCount = CountBalls(path.toStdString());
+        m_ballCount = formats::count_complete_balls(path.toStdString());
         unreadable = m_ballCount < 0;
         m_ballCount = std::max(m_ballCount, 0);
     }
@@ -228,43 +229,44 @@ bool CMainDialog::OnOutputFileChanged() {
     }
     const QScopedValueRollback checking(m_checkingOutput, true);
     const std::string file = path.toStdString();
-    const ResultsFileCheck check =
-        InspectResultsFile(file, m_ui->ballsFileEdit->text().toStdString());
+    const formats::ResultsFileCheck check =
+        formats::inspect_results_file(file, m_ui->ballsFileEdit->text().toStdString());
     QString refusal;
     bool usable = true;
     switch (check.kind) {
-        case ResultsFileKind::fresh:
-            usable = EmptyResultsFile(file);
+        case formats::ResultsFileKind::fresh:
+            usable = formats::empty_results_file(file);
             break;
-        case ResultsFileKind::results:
+        case formats::ResultsFileKind::results:
             switch (m_services.ask_results_file(this, path, check.rows)) {
                 case ResultsChoice::empty:
-                    usable = EmptyResultsFile(file);
+                    usable = formats::empty_results_file(file);
                     break;
                 case ResultsChoice::append:
-                    usable = OpenResultsFileForAppending(file);
+                    usable = formats::create_results_file(file);
                     break;
                 case ResultsChoice::cancel:
                     RestoreOutputField();
                     return false;
             }
             break;
-        case ResultsFileKind::balls_file:
+        case formats::ResultsFileKind::balls_file:
             refusal = QStringLiteral(
                 "This is the discretized balls file: it is never used as "
                 "the results file.");
             break;
-        case ResultsFileKind::slice:
+        case formats::ResultsFileKind::slice:
             refusal = QStringLiteral(
                 "A *.pbm file is a slice of a data set: it is never used as "
                 "the results file.");
             break;
-        case ResultsFileKind::foreign:
+        case formats::ResultsFileKind::foreign:
             refusal = QStringLiteral(
-                "This file does not begin with \"; Data_set\": it is no "
-                "results file, and it is not emptied.");
+                          "This file does not begin with \"%1\": it is no "
+                          "results file, and it is not emptied.")
+                          .arg(QString::fromUtf8(formats::kResultsHeaderWord));
             break;
-        case ResultsFileKind::cannot_open:
+        case formats::ResultsFileKind::cannot_open:
             usable = false;
             break;
     }

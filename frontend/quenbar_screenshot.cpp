@@ -1,8 +1,9 @@
 // Renders Quenbar's dialog after a finished run, without a display, and saves it as an image:
-//     quenbar_screenshot [--results] OUTPUT.png BALLS_FILE DATA_SET_DIR...
+//     quenbar_screenshot [--results] [--table TEXT_FILE] OUTPUT.png BALLS_FILE DATA_SET_DIR...
 // The run uses a copy of the balls file, which the estimator may complete, and the talvik
 // beside this program. With --results the run is verbose and the image shows the Results tab
-// with the plot of the first data set's fit.
+// with the plot of the first data set's fit. --table also writes the Results table as shown,
+// one line per row, cells separated by tabs, so that two renderings can be compared as text.
 #include <QApplication>
 #include <QCheckBox>
 #include <QEventLoop>
@@ -25,10 +26,15 @@ int main(int argc, char** argv) {
     if (results) {
         args.removeAt(1);
     }
+    QString table_path;
+    if (args.size() > 2 && args[1] == QStringLiteral("--table")) {
+        table_path = args[2];
+        args.remove(1, 2);
+    }
     if (args.size() < 4) {
         std::fprintf(stderr,
-                     "usage: quenbar_screenshot [--results] OUTPUT.png BALLS_FILE "
-                     "DATA_SET_DIR...\n");
+                     "usage: quenbar_screenshot [--results] [--table TEXT_FILE] OUTPUT.png "
+                     "BALLS_FILE DATA_SET_DIR...\n");
         return 1;
     }
     QTemporaryDir scratch;
@@ -73,6 +79,24 @@ int main(int argc, char** argv) {
         dialog.Results().SelectRow(0);
     }
     QApplication::processEvents();
+    if (!table_path.isEmpty()) {
+        const QAbstractItemModel& model = dialog.Results().Model();
+        QString text;
+        for (int row = 0; row < model.rowCount(); ++row) {
+            for (int column = 0; column < model.columnCount(); ++column) {
+                text += (column > 0 ? QStringLiteral("\t") : QString()) +
+                        model.data(model.index(row, column)).toString();
+            }
+            text += u'\n';
+        }
+        QFile table(table_path);
+        if (!table.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+            table.write(text.toUtf8()) < 0 || !table.flush()) {
+            std::fprintf(stderr, "quenbar_screenshot: cannot write the table '%s'\n",
+                         qPrintable(table_path));
+            return 1;
+        }
+    }
     if (!dialog.grab().save(args[1])) {
         std::fprintf(stderr, "quenbar_screenshot: cannot write the image '%s'\n",
                      qPrintable(args[1]));

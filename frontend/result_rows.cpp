@@ -1,12 +1,11 @@
 #include "result_rows.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
-#include "model_file.h"
-#include "xe_truth.h"
+#include "formats/model_file.h"
+#include "formats/numbers.h"
+#include "model_truth.h"
 
 namespace quenbar {
 namespace {
@@ -15,14 +14,14 @@ std::optional<RowTruth> find_truth(const std::string& directory,
                                    const std::array<double, 3>& estimate,
                                    const std::string& balls_path, int epsilon,
                                    std::string& problem) {
-    const std::string path = brisolt::model_file_path(directory);
+    const std::string path = formats::model_file_path(directory);
     std::error_code error;
     if (!std::filesystem::exists(path, error)) {
         return std::nullopt;
     }
-    brisolt::ModelRecord record;
+    formats::ModelRecord record;
     std::string reason;
-    if (!brisolt::read_model_file(path, record, reason)) {
+    if (!formats::read_model_file(path, record, reason)) {
         problem = "no truth: model.txt: " + reason;
         return std::nullopt;
     }
@@ -46,9 +45,7 @@ void add_note(std::string& note, const std::string& text) {
 }
 
 std::string full_precision(double value) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%.17g", value);
-    return text;
+    return formats::general(value, 17);
 }
 
 }  // namespace
@@ -88,7 +85,7 @@ void FinishRow(ResultRow& row, const EstimatorOutput& output, const std::string&
     add_note(row.note, output.error_line);
     std::array<double, 3> estimate{};
     for (size_t k = 0; k < 3; ++k) {
-        estimate[k] = std::strtod(row.values[k].c_str(), nullptr);
+        formats::parse_number(row.values[k], estimate[k]);
     }
     std::string problem;
     row.truth = find_truth(row.directory, estimate, balls_path, epsilon, problem);

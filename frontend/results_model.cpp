@@ -1,6 +1,5 @@
 #include "results_model.h"
-
-#include <cstdlib>
+#include "formats/numbers.h"
 
 namespace quenbar {
 namespace {
@@ -13,7 +12,8 @@ bool numeric(int column) {
 std::optional<double> number(const ResultRow& row, int column) {
     if (column < kDeColumn) {
         const std::string& text = row.values[static_cast<size_t>(column - kV2Column)];
-        return text.empty() ? std::nullopt : std::optional(std::strtod(text.c_str(), nullptr));
+        double value = 0.0;
+        return formats::parse_number(text, value) ? std::optional(value) : std::nullopt;
     }
     if (!row.truth) {
         return std::nullopt;
@@ -45,14 +45,15 @@ QString shown(const ResultRow& row, int column) {
         return {};
     }
     if (column == kDeColumn) {
-        return QString::number(*value, 'f', 6);
+        return QString::fromStdString(formats::fixed(*value, 6));
     }
     // Five digits of the truth and a tenth of a per cent are what a comparison with an estimate
     // needs; the tooltip, the copied rows and the CSV file hold every digit.
     if (column < kErrorColumn) {
-        return QString::number(*value, 'e', 4);
+        return QString::fromStdString(formats::scientific(*value, 4));
     }
-    return (*value >= 0 ? QStringLiteral("+") : QString()) + QString::number(*value, 'f', 1);
+    const QString number = QString::fromStdString(formats::fixed(*value, 1));
+    return *value >= 0 ? u'+' + number : number;
 }
 
 }  // namespace

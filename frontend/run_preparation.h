@@ -1,5 +1,6 @@
-// Turning the front-end's settings into estimator runs: the range of epsilon, the data sets
-// that a list entry stands for, and the estimator's command line.
+// Turning the front-end's settings into estimator runs: the data sets that a list entry
+// stands for, and the estimator's command line. The range of epsilon is the balls file's
+// count of complete balls (formats::count_complete_balls).
 #pragma once
 
 #include <cstdint>
@@ -16,13 +17,6 @@ struct EstimatorSettings {
     std::string output_path;  // empty: no results file
     bool verbose = false;
 };
-
-// The number of complete balls that the estimator finds in the discretized-balls file, 0 where
-// it would stop with its format error, and -1 when the file cannot be read.
-int CountBalls(const std::string& path);
-
-// The same count for the text of a discretized-balls file.
-int CountBallsInText(std::span<const uint8_t> text);
 
 // Appends the data sets that one list entry stands for: each of its sub-directories in
 // ascending name order, or the entry itself when it has none. Hidden sub-directories (a name

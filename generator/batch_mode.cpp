@@ -7,7 +7,7 @@
 #include <type_traits>
 
 #include "data_set_writer.h"
-#include "number_text.h"
+#include "formats/numbers.h"
 #include "random/random.h"
 
 namespace brisolt {
@@ -38,9 +38,9 @@ bool read_into(T& target, const std::string& name, const std::string& value, std
     T parsed{};
     bool ok;
     if constexpr (std::is_floating_point_v<T>) {
-        ok = parse_number(value, parsed);
+        ok = formats::parse_number(value, parsed);
     } else {
-        ok = parse_whole(value, parsed);
+        ok = formats::parse_whole(value, parsed);
     }
     if (!ok) {
         error = name + (std::is_floating_point_v<T> ? " needs a number" : " needs a whole number") +
@@ -54,7 +54,7 @@ bool read_into(T& target, const std::string& name, const std::string& value, std
 bool store(const OptionSpec& option, const std::string& value, BatchOptions& o,
            std::string& error) {
     GenerationRequest& r = o.request;
-    ModelParameters& m = r.model;
+    formats::ModelParameters& m = r.model;
     const std::string name = option.name;
     switch (option.kind) {
         case Kind::whole:
@@ -106,7 +106,7 @@ const OptionSpec* find_option(const std::string& name) {
 }
 
 bool is_known_law(const std::string& law) {
-    for (const char* name : kRadiusLaws) {
+    for (const char* name : formats::kRadiusLaws) {
         if (law == name) {
             return true;
         }
@@ -272,8 +272,8 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
         std::fprintf(err, "Brisolt: %s\n", plan.error.c_str());
         return 1;
     }
-    std::fprintf(out, "seed: %lld\nmu: %.10g\nN: %d\n", static_cast<long long>(seed), plan.mu,
-                 plan.ball_count);
+    std::fprintf(out, "seed: %s\nmu: %s\nN: %s\n", std::to_string(seed).c_str(),
+                 formats::general(plan.mu, 10).c_str(), std::to_string(plan.ball_count).c_str());
     if (!options.yes) {
         std::fprintf(out, "%s [y/N] ", confirmation_text(plan.ball_count, request.count).c_str());
         std::fflush(out);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "integer_sqrt.h"
+#include "formats/integer_sqrt.h"
 #include "random/exception.h"
 #include "random/poisson.h"
 
@@ -33,7 +33,7 @@ bool keep_radius(double value, uint32_t max_radius, int32_t& r) {
     return false;
 }
 
-int32_t draw_radius(const ModelParameters& p, BallSources& sources) {
+int32_t draw_radius(const formats::ModelParameters& p, BallSources& sources) {
     const uint32_t max_radius = p.max_radius;
     int32_t r = 0;
     if (p.distribution == "Uniform") {
@@ -70,7 +70,7 @@ void set_bit_run(uint8_t* bytes, size_t first, size_t last) {
 
 }  // namespace
 
-double ball_count_mean(const ModelParameters& p) {
+double ball_count_mean(const formats::ModelParameters& p) {
     return ((p.lambda * enlarged_side(p.max_x, p.max_radius)) *
             enlarged_side(p.max_y, p.max_radius)) *
            enlarged_side(p.max_z, p.max_radius);
@@ -85,7 +85,7 @@ int32_t draw_ball_count(double mu) {
     return static_cast<int32_t>(variate);
 }
 
-Ball draw_ball(const ModelParameters& p, BallSources& sources) {
+Ball draw_ball(const formats::ModelParameters& p, BallSources& sources) {
     Ball ball;
     ball.cx = draw_centre(sources.centre, p.max_x, p.max_radius);
     ball.cy = draw_centre(sources.centre, p.max_y, p.max_radius);
@@ -94,13 +94,13 @@ Ball draw_ball(const ModelParameters& p, BallSources& sources) {
     return ball;
 }
 
-bool volume_allocate(talvik::BitVolume& volume, uint32_t max_x, uint32_t max_y, uint32_t max_z,
+bool volume_allocate(formats::BitVolume& volume, uint32_t max_x, uint32_t max_y, uint32_t max_z,
                      RunError& error) {
     error.clear();
     volume_release(volume);
     try {
-        volume = talvik::BitVolume(static_cast<int32_t>(max_x), static_cast<int32_t>(max_y),
-                                   static_cast<int32_t>(max_z));
+        volume = formats::BitVolume(static_cast<int32_t>(max_x), static_cast<int32_t>(max_y),
+                                    static_cast<int32_t>(max_z));
     } catch (const std::bad_alloc&) {
         error.set("Memory allocation error!");
         return false;
@@ -108,7 +108,7 @@ bool volume_allocate(talvik::BitVolume& volume, uint32_t max_x, uint32_t max_y, 
     return true;
 }
 
-void volume_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r) {
+void volume_add_ball(formats::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r) {
     const int32_t z_end = std::min(volume.slice_count, cz + r + 1);
     const int32_t y_end = std::min(volume.height, cy + r + 1);
     const int32_t y_begin = std::max(0, cy - r - 1);
@@ -123,7 +123,7 @@ void volume_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t 
             if (rest < 0) {
                 continue;
             }
-            const int32_t half = static_cast<int32_t>(talvik::floor_sqrt(rest));
+            const int32_t half = static_cast<int32_t>(formats::floor_sqrt(rest));
             const int32_t x_first = std::max(0, cx - half);
             const int32_t x_last = std::min(volume.width - 1, cx + half);
             if (x_first <= x_last) {
@@ -133,8 +133,8 @@ void volume_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t 
     }
 }
 
-void volume_release(talvik::BitVolume& volume) {
-    volume = talvik::BitVolume();
+void volume_release(formats::BitVolume& volume) {
+    volume = formats::BitVolume();
 }
 
 }  // namespace brisolt

@@ -6,13 +6,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
-#include "file_bytes.h"
-#include "model_file.h"
-#include "slice_file.h"
+#include "formats/files.h"
+#include "formats/model_file.h"
+#include "formats/numbers.h"
+#include "formats/slice_file.h"
 
 namespace brisolt {
 namespace {
@@ -22,9 +23,7 @@ namespace fs = std::filesystem;
 constexpr char kSeparator = fs::path::preferred_separator;
 
 std::string three_digits(uint32_t n) {
-    char digits[16];
-    std::snprintf(digits, sizeof digits, "%03u", n);
-    return digits;
+    return formats::zero_padded(n, 3);
 }
 
 // Eight plane bits starting at bit `position`, least significant first; bits past the
@@ -44,15 +43,6 @@ std::string hidden_sibling(const fs::path& directory, const char* kind) {
     name.insert(0, 1, '.');
     name.append(".").append(kind).append("-").append(std::to_string(::getpid()));
     return (directory.parent_path() / name).string();
-}
-
-// Makes the entries of a directory (files written, renames done) durable.
-void sync_directory(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 // Puts everything written on the folder's file system on disk: one wait for all the files
@@ -121,11 +111,11 @@ std::string partial_directory(const std::string& directory) {
     return hidden_sibling(fs::path(directory), "partial");
 }
 
-std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z) {
+std::string slice_file_contents(const formats::BitVolume& volume, int32_t z) {
     const std::vector<uint8_t>& plane = volume.planes[static_cast<size_t>(z)].bytes;
     std::string contents =
         "P4\n" + std::to_string(volume.width) + " " + std::to_string(volume.height) + "\n";
-    const size_t row_bytes = talvik::raster_row_bytes(volume.width);
+    const size_t row_bytes = formats::raster_row_bytes(volume.width);
     const size_t header_size = contents.size();
     contents.resize(header_size + row_bytes * static_cast<size_t>(volume.height));
     char* out = contents.data() + header_size;
@@ -136,7 +126,7 @@ std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z) {
         const size_t row_start = volume.bit_index(0, y);
         for (size_t b = 0; b < row_bytes; ++b) {
             *out++ =
-                static_cast<char>(talvik::kReversedBits[plane_byte_at(plane, row_start + 8 * b)]);
+                static_cast<char>(formats::kReversedBits[plane_byte_at(plane, row_start + 8 * b)]);
         }
         out[-1] = static_cast<char>(static_cast<uint8_t>(out[-1]) & last_mask);
     }
@@ -154,10 +144,12 @@ bool PendingDataSet::create(RunError& error) {
     written_.clear();
     // A data set folder that is a symbolic link is replaced where it points, beside its target.
     std::error_code ec;
-    fs::path target = directory_;
-    if (fs::is_symlink(target, ec)) {
-        target = fs::canonical(target, ec);
+    const std::optional<fs::path> resolved = formats::resolve_symlink(directory_, ec);
+    if (!resolved) {
+        error.set("Error creating directory " + directory_ + "!");
+        return false;
     }
+    const fs::path& target = *resolved;
     const bool in_the_way = fs::exists(target, ec) && !fs::is_directory(target, ec);
     target_ = target.string();
     partial_ = partial_directory(target_);
@@ -180,7 +172,7 @@ bool PendingDataSet::write(const std::string& name, const std::string& contents,
         return false;
     }
     // Some file systems report a full disk only when the file is closed.
-    bool ok = talvik::write_all(fd, contents);
+    bool ok = formats::write_all(fd, contents);
     ok = ::close(fd) == 0 && ok;
     if (!ok) {
         ::unlink(path.c_str());
@@ -199,7 +191,7 @@ bool PendingDataSet::commit(RunError& error) {
     const std::string output = fs::path(target_).parent_path().string();
     if (::rename(partial_.c_str(), target_.c_str()) == 0) {
         open_ = false;
-        sync_directory(output.empty() ? "." : output);
+        formats::sync_directory(output.empty() ? "." : output);
         return true;
     }
     if (errno != EEXIST && errno != ENOTEMPTY) {
@@ -209,13 +201,15 @@ bool PendingDataSet::commit(RunError& error) {
     // The folder exists: its other files go along by hard links, so that it stays whole
     // until the swap; what cannot be linked (a sub-folder) is moved over after it.
     std::vector<std::string> move_after;
-    const std::string model_file_name = fs::path(model_file_path(target_)).filename().string();
+    const std::string model_file_name =
+        fs::path(formats::model_file_path(target_)).filename().string();
     std::error_code ec;
     for (fs::directory_iterator it(target_, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         std::error_code type_error;
-        const bool replaced = (talvik::is_slice_file_name(name) && !it->is_directory(type_error)) ||
-                              name == model_file_name;
+        const bool replaced =
+            (formats::is_slice_file_name(name) && !it->is_directory(type_error)) ||
+            name == model_file_name;
         if (replaced || std::find(written_.begin(), written_.end(), name) != written_.end()) {
             continue;
         }
@@ -229,7 +223,7 @@ bool PendingDataSet::commit(RunError& error) {
         error.set("Error moving the data set into " + directory_ + "!");
         return false;
     }
-    sync_directory(partial_);  // the links
+    formats::sync_directory(partial_);  // the links
     const std::string old = swap_into_place(partial_, target_);
     if (old.empty()) {
         error.set("Error moving the data set into " + directory_ + "!");
@@ -243,7 +237,7 @@ bool PendingDataSet::commit(RunError& error) {
         moved = ::rename(from.c_str(), to.c_str()) == 0 && moved;
     }
     ::chmod(target_.c_str(), info.st_mode & 07777);
-    sync_directory(output.empty() ? "." : output);
+    formats::sync_directory(output.empty() ? "." : output);
     if (!moved) {
         // The user's files stay in the hidden folder rather than being removed with it.
         error.set("Error moving the data set into " + directory_ + "!");
@@ -261,7 +255,7 @@ void PendingDataSet::abandon() {
     }
 }
 
-bool volume_write(const talvik::BitVolume& volume, const std::string& directory,
+bool volume_write(const formats::BitVolume& volume, const std::string& directory,
                   const std::string& prefix, RunError& error) {
     error.clear();
     PendingDataSet data_set(directory);

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "bit_volume.h"
 #include "boolean_model.h"
+#include "formats/bit_volume.h"
 
 namespace brisolt {
 
@@ -32,7 +32,7 @@ std::string partial_directory(const std::string& directory);
 
 // The file of plane z: "P4\n<X> <Y>\n", then Y rows of ceil(X / 8) bytes, most significant
 // bit first, the padding bits of a row's last byte 0.
-std::string slice_file_contents(const talvik::BitVolume& volume, int32_t z);
+std::string slice_file_contents(const formats::BitVolume& volume, int32_t z);
 
 // One data set on its way to disk. Its files are written into the partial folder; commit()
 // flushes them to disk and then puts them in place at once, so that the data set folder is
@@ -76,7 +76,7 @@ class PendingDataSet {
 // Writes the Z slices of `volume` in z order as the data set `directory`, through a
 // PendingDataSet; clears `error` first and sets it on failure, which leaves the directory
 // as it was.
-bool volume_write(const talvik::BitVolume& volume, const std::string& directory,
+bool volume_write(const formats::BitVolume& volume, const std::string& directory,
                   const std::string& prefix, RunError& error);
 
 }  // namespace brisolt

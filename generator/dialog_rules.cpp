@@ -4,7 +4,7 @@
 #include <cmath>
 #include <limits>
 
-#include "number_text.h"
+#include "formats/numbers.h"
 
 namespace brisolt {
 namespace {
@@ -34,7 +34,7 @@ FieldRead read_whole_field(const std::string& name, const std::string& text, uin
         return refused(name, "the field is empty.");
     }
     int64_t whole = 0;
-    if (!parse_integer(number, whole)) {
+    if (!formats::parse_integer(number, whole)) {
         return refused(name, "\"" + text + "\" is not a whole number.");
     }
     FieldRead read{true, {}};
@@ -59,11 +59,11 @@ FieldRead read_number_field(const std::string& name, const std::string& text, do
         return refused(name, "the field is empty.");
     }
     double read = 0.0;
-    if (!parse_number(number, read)) {
+    if (!formats::parse_number(number, read)) {
         std::string pointed = number;
         std::replace(pointed.begin(), pointed.end(), ',', '.');
         double unused = 0.0;
-        if (pointed != number && parse_number(pointed, unused)) {
+        if (pointed != number && formats::parse_number(pointed, unused)) {
             return refused(
                 name, "\"" + text + "\" is not a number; decimals take a point: " + pointed + ".");
         }
@@ -83,7 +83,7 @@ LawLabels law_labels(const std::string& law) {
     return {"Lower Bound:", "Upper Bound:", true};
 }
 
-bool generate_allowed(const ModelParameters& m, const std::string& output_directory) {
+bool generate_allowed(const formats::ModelParameters& m, const std::string& output_directory) {
     if (m.max_x < 1 || m.max_y < 1 || m.max_z < 1 || m.max_radius < 1) {
         return false;
     }

@@ -37,6 +37,6 @@ LawLabels law_labels(const std::string& law);
 
 // X, Y, Z and R at least 1, |lambda| above 1e-22, an output directory, and parameters that
 // suit the law named in the combo's text field; a parameter of exactly 0 never does.
-bool generate_allowed(const ModelParameters& model, const std::string& output_directory);
+bool generate_allowed(const formats::ModelParameters& model, const std::string& output_directory);
 
 }  // namespace brisolt

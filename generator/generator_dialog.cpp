@@ -76,7 +76,7 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
         w->setSizePolicy(policy);
     }
     int label_width = 0;
-    for (const char* law : kRadiusLaws) {
+    for (const char* law : formats::kRadiusLaws) {
         const LawLabels labels = law_labels(law);
         for (const char* text : {labels.parameter1, labels.parameter2}) {
             ui->m_parameter1Label->setText(QString::fromLatin1(text));
@@ -131,7 +131,7 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
     ui->m_lambda->setText(QStringLiteral("0.0"));
     ui->m_maxRadius->setRange(0, 1000);
     ui->m_maxRadius->setValue(0);
-    for (const char* law : kRadiusLaws) {
+    for (const char* law : formats::kRadiusLaws) {
         ui->m_distribution->addItem(QString::fromLatin1(law));
     }
     ui->m_distribution->setCurrentIndex(0);
@@ -154,14 +154,15 @@ CGeneratorDialog::~CGeneratorDialog() = default;
 
 std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
     constexpr uint32_t kMaxSize = 1000;
-    auto size = [this](CTypedSpinBox* spin, const char* name, uint32_t ModelParameters::*member) {
+    auto size = [this](CTypedSpinBox* spin, const char* name,
+                       uint32_t formats::ModelParameters::*member) {
         return FieldReader{spin, [=](GenerationRequest& r) {
                                return read_whole_field(name, field_text(spin), 0, kMaxSize,
                                                        r.model.*member);
                            }};
     };
     auto number = [this](QLineEdit* edit, std::function<std::string()> name,
-                         double ModelParameters::*member) {
+                         double formats::ModelParameters::*member) {
         return FieldReader{edit, [=](GenerationRequest& r) {
                                return read_number_field(name(), field_text(edit), r.model.*member);
                            }};
@@ -176,20 +177,22 @@ std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
              r.output_directory = file_name_text(ui->m_outputDirectory->text());
              return FieldRead{true, {}};
          }},
-        number(ui->m_lambda, fixed("Lambda"), &ModelParameters::lambda),
-        size(ui->m_maxX, "Max. x", &ModelParameters::max_x),
-        size(ui->m_maxY, "Max. y", &ModelParameters::max_y),
-        size(ui->m_maxZ, "Max. z", &ModelParameters::max_z),
-        size(ui->m_maxRadius, "Radius Max", &ModelParameters::max_radius),
+        number(ui->m_lambda, fixed("Lambda"), &formats::ModelParameters::lambda),
+        size(ui->m_maxX, "Max. x", &formats::ModelParameters::max_x),
+        size(ui->m_maxY, "Max. y", &formats::ModelParameters::max_y),
+        size(ui->m_maxZ, "Max. z", &formats::ModelParameters::max_z),
+        size(ui->m_maxRadius, "Radius Max", &formats::ModelParameters::max_radius),
         {ui->m_distribution,
          [this](GenerationRequest& r) {
              r.model.distribution = ui->m_distribution->currentText().toStdString();
              return FieldRead{true, {}};
          }},
         number(
-            ui->m_parameter1, [p1] { return field_name(p1); }, &ModelParameters::parameter1),
+            ui->m_parameter1, [p1] { return field_name(p1); },
+            &formats::ModelParameters::parameter1),
         number(
-            ui->m_parameter2, [p2] { return field_name(p2); }, &ModelParameters::parameter2),
+            ui->m_parameter2, [p2] { return field_name(p2); },
+            &formats::ModelParameters::parameter2),
         {ui->m_prefix,
          [this](GenerationRequest& r) {
              const std::string prefix = file_name_text(ui->m_prefix->text());

@@ -37,7 +37,8 @@ std::string exception_message(const Exception& e) {
     return first == std::string::npos ? text : text.substr(first);
 }
 
-WorkEstimate estimate_work(const ModelParameters& model, const ModelTruth& truth) {
+WorkEstimate estimate_work(const formats::ModelParameters& model,
+                           const formats::ModelTruth& truth) {
     double mean_radius = 0.0;
     double mean_square_radius = 0.0;
     for (size_t j = 0; j < truth.radius_law.size(); ++j) {
@@ -80,11 +81,8 @@ RunPlan plan_run(const GenerationRequest& request) {
 }
 
 std::string confirmation_text(int32_t ball_count, uint32_t count) {
-    char text[128];
-    std::snprintf(text, sizeof text,
-                  "About to make %u balls for each of %u data sets.\nDo you want to continue?",
-                  static_cast<uint32_t>(ball_count), count);
-    return text;
+    return "About to make " + std::to_string(static_cast<uint32_t>(ball_count)) +
+           " balls for each of " + std::to_string(count) + " data sets.\nDo you want to continue?";
 }
 
 std::string written_summary(uint32_t written, uint32_t count) {
@@ -150,7 +148,7 @@ void GenerationRun::step_directory() {
 }
 
 void GenerationRun::step_allocate() {
-    const ModelParameters& m = request_.model;
+    const formats::ModelParameters& m = request_.model;
     if (!volume_allocate(volume_, m.max_x, m.max_y, m.max_z, run_error_)) {
         fail(run_error_.text);
         return;
@@ -193,16 +191,16 @@ void GenerationRun::step_write() {
 
 // Written after the slices, so that a data set with model.txt is complete.
 void GenerationRun::step_model() {
-    ModelRecord record;
+    formats::ModelRecord record;
     record.parameters = request_.model;
     record.seed = seed_;
     record.balls = ball_count_;
     record.mean_count = ball_count_mean(request_.model);
     record.truth = truth_;
-    record.measured_v3 = volume_fraction(volume_);
+    record.measured_v3 = formats::volume_fraction(volume_);
     const std::string name =
-        std::filesystem::path(model_file_path(pending_->directory())).filename().string();
-    if (!pending_->write(name, model_file_text(record), run_error_)) {
+        std::filesystem::path(formats::model_file_path(pending_->directory())).filename().string();
+    if (!pending_->write(name, formats::model_file_text(record), run_error_)) {
         fail(run_error_.text);
         return;
     }

@@ -8,15 +8,16 @@
 #include <optional>
 #include <string>
 
-#include "bit_volume.h"
 #include "boolean_model.h"
 #include "data_set_writer.h"
-#include "model_file.h"
+#include "formats/bit_volume.h"
+#include "formats/model_file.h"
+#include "model_truth.h"
 
 namespace brisolt {
 
 struct GenerationRequest {
-    ModelParameters model;
+    formats::ModelParameters model;
     std::string output_directory;
     std::string prefix;
     uint32_t count = 1;  // data sets
@@ -91,11 +92,11 @@ class GenerationRun {
     int32_t ball_count_;
     BallSources& sources_;
     int32_t seed_;
-    ModelTruth truth_;
+    formats::ModelTruth truth_;
     Stage stage_;
     uint32_t data_set_ = 0;
     std::optional<PendingDataSet> pending_;
-    talvik::BitVolume volume_;
+    formats::BitVolume volume_;
     RunError run_error_;
     int32_t balls_in_set_ = 0;
     int32_t slice_ = 0;

@@ -18,6 +18,6 @@ inline constexpr double kMaxBallCountMean = 2.0e9;
 inline constexpr double kMinRadiusAcceptance = 1e-4;
 
 // Empty when a run can be made with `parameters`, else the first reason it cannot.
-std::string model_problem(const ModelParameters& parameters);
+std::string model_problem(const formats::ModelParameters& parameters);
 
 }  // namespace brisolt

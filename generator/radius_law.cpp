@@ -91,7 +91,7 @@ double exponential_mass(double mu, Values v) {
 }
 
 // The chance that one value of the law, before truncation, gives a radius in v.
-double value_mass(const ModelParameters& p, Values v) {
+double value_mass(const formats::ModelParameters& p, Values v) {
     if (p.distribution == "Uniform") {
         return uniform_mass(p.parameter1, p.parameter2, v);
     }
@@ -106,15 +106,15 @@ double value_mass(const ModelParameters& p, Values v) {
 
 }  // namespace
 
-double radius_value_mass(const ModelParameters& p, uint32_t j) {
+double radius_value_mass(const formats::ModelParameters& p, uint32_t j) {
     return value_mass(p, values_of(j, j));
 }
 
-double radius_acceptance(const ModelParameters& p) {
+double radius_acceptance(const formats::ModelParameters& p) {
     return value_mass(p, values_of(0, p.max_radius));
 }
 
-std::vector<double> radius_law(const ModelParameters& p) {
+std::vector<double> radius_law(const formats::ModelParameters& p) {
     std::vector<double> law(size_t{p.max_radius} + 1);
     double total = 0.0;
     for (uint32_t j = 0; j <= p.max_radius; ++j) {

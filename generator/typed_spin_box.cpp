@@ -3,7 +3,7 @@
 #include <QLineEdit>
 #include <algorithm>
 
-#include "number_text.h"
+#include "formats/numbers.h"
 
 namespace brisolt {
 
@@ -23,7 +23,7 @@ void CTypedSpinBox::setValue(int value) {
 
 std::optional<long long> CTypedSpinBox::typedValue() const {
     int64_t value = 0;
-    if (!parse_integer(lineEdit()->text().trimmed().toStdString(), value)) {
+    if (!formats::parse_integer(lineEdit()->text().trimmed().toStdString(), value)) {
         return std::nullopt;
     }
     return value;

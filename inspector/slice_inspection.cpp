@@ -7,7 +7,8 @@
 #include <utility>
 #include <vector>
 
-#include "file_bytes.h"
+#include "formats/files.h"
+#include "formats/numbers.h"
 
 namespace ferndel {
 namespace {
@@ -37,10 +38,8 @@ std::string format_black_fraction(uint64_t black, uint64_t pixels) {
     if (black == pixels) {
         return "(100 %)";
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.2f",
-                  100.0 * static_cast<double>(black) / static_cast<double>(pixels));
-    const std::string percent = text;
+    const std::string percent =
+        formats::fixed(100.0 * static_cast<double>(black) / static_cast<double>(pixels), 2);
     if (percent == "0.00") {
         return "(< 0.01 %)";
     }
@@ -50,7 +49,7 @@ std::string format_black_fraction(uint64_t black, uint64_t pixels) {
     return "(" + percent + " %)";
 }
 
-uint32_t count_black_pixels(const talvik::SliceBits& bits) {
+uint32_t count_black_pixels(const formats::SliceBits& bits) {
     // At most INT32_MAX - 8 pixels: the sum fits.
     uint32_t count = 0;
     for (const uint8_t byte : bits.bytes) {
@@ -66,27 +65,23 @@ Inspection inspect_slice(const std::string& path) {
         return failure(open_error);
     }
     std::vector<uint8_t> file;
-    switch (talvik::read_whole_file(path, file)) {
-        case talvik::ReadOutcome::cannot_open:
+    switch (formats::read_whole_file(path, file)) {
+        case formats::ReadOutcome::cannot_open:
             return failure(open_error);
-        case talvik::ReadOutcome::read_error:
+        case formats::ReadOutcome::read_error:
             return failure(read_error);
-        case talvik::ReadOutcome::ok:
+        case formats::ReadOutcome::ok:
             break;
     }
-    talvik::SliceReadResult slice = talvik::read_slice(file);
-    if (slice.status != talvik::SliceStatus::ok) {
+    formats::SliceReadResult slice = formats::read_slice(file);
+    if (slice.status != formats::SliceStatus::ok) {
         return failure(read_error);
     }
     Inspection result;
     result.ok = true;
-    char text[32];
-    std::snprintf(text, sizeof text, "%ux%u", static_cast<unsigned>(slice.width),
-                  static_cast<unsigned>(slice.height));
-    result.dimension = text;
+    result.dimension = std::to_string(slice.width) + "x" + std::to_string(slice.height);
     const uint32_t black = count_black_pixels(slice.bits);
-    std::snprintf(text, sizeof text, "%u", static_cast<unsigned>(black));
-    result.black_pixels = text;
+    result.black_pixels = std::to_string(black);
     result.black_fraction = format_black_fraction(
         black, static_cast<uint64_t>(slice.width) * static_cast<uint64_t>(slice.height));
     result.width = slice.width;

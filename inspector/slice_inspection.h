@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "slice_file.h"
+#include "formats/slice_file.h"
 
 namespace ferndel {
 
@@ -16,8 +16,8 @@ struct Inspection {
     std::string black_fraction;  // the share of black pixels, "(27.81 %)"
     int32_t width = 0;
     int32_t height = 0;
-    talvik::SliceBits bits;  // the pixels, for the picture
-    std::string message;     // when !ok: the whole text of the message box
+    formats::SliceBits bits;  // the pixels, for the picture
+    std::string message;      // when !ok: the whole text of the message box
 };
 
 // Reads the slice at `path` with the estimator's reader, so that Ferndel accepts exactly the
@@ -26,7 +26,7 @@ struct Inspection {
 Inspection inspect_slice(const std::string& path);
 
 // The number of set bits of the plane; the reader leaves every bit past width * height clear.
-uint32_t count_black_pixels(const talvik::SliceBits& bits);
+uint32_t count_black_pixels(const formats::SliceBits& bits);
 
 // "(p %)" with two decimals; never "0.00" for some black pixels nor "100.00" for some white
 // ones, so that a single pixel in a large slice is not reported as none.

@@ -4,7 +4,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "data_set.h"
+#include "formats/data_set.h"
 
 namespace ferndel {
 
@@ -15,7 +15,7 @@ SliceNeighbours find_slice_neighbours(const std::string& path) {
     const std::string name = file.filename().string();
     // list_slice_files sorts by name, and so the binary searches below use the same order.
     std::vector<std::string> names =
-        talvik::list_slice_files(folder.empty() ? std::string(".") : folder.string());
+        formats::list_slice_files(folder.empty() ? std::string(".") : folder.string());
     for (std::string& entry : names) {
         entry = fs::path(entry).filename().string();
     }

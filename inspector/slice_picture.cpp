@@ -4,7 +4,7 @@
 
 namespace ferndel {
 
-QImage slice_picture(const talvik::SliceBits& bits, int32_t width, int32_t height) {
+QImage slice_picture(const formats::SliceBits& bits, int32_t width, int32_t height) {
     // MonoLSB keeps the plane's bit order: only the rows have to be moved to byte boundaries.
     QImage picture(width, height, QImage::Format_MonoLSB);
     if (picture.isNull()) {

@@ -5,12 +5,12 @@
 #include <QImage>
 #include <cstdint>
 
-#include "slice_file.h"
+#include "formats/slice_file.h"
 
 namespace ferndel {
 
 // Built from the packed bits row by row, a byte at a time; a null image when Qt cannot hold
 // one of this size.
-QImage slice_picture(const talvik::SliceBits& bits, int32_t width, int32_t height);
+QImage slice_picture(const formats::SliceBits& bits, int32_t width, int32_t height);
 
 }  // namespace ferndel

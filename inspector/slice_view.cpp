@@ -11,6 +11,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "formats/numbers.h"
+
 namespace ferndel {
 namespace {
 
@@ -28,8 +30,8 @@ constexpr int kWheelNotch = 120;
 QString zoom_text(double zoom) {
     const double percent = zoom * 100;
     return QStringLiteral("Zoom %1 %")
-        .arg(percent >= 100 ? QString::number(std::lround(percent))
-                            : QString::number(percent, 'f', 1));
+        .arg(QString::fromStdString(percent >= 100 ? std::to_string(std::lround(percent))
+                                                   : formats::fixed(percent, 1)));
 }
 
 }  // namespace

@@ -11,6 +11,8 @@ packages="$packages qt6-charts-dev qt6-svg-dev libqt6opengl6-dev"
 packages="$packages clang-14 libclang-rt-14-dev"
 # The tests of the README's recipes: GNU parallel, and ImageMagick for TIFF stacks.
 packages="$packages parallel imagemagick"
+# The locale definitions from which the tests make de_DE.UTF-8, a locale with a decimal comma.
+packages="$packages locales"
 packages="$packages $*"
 
 missing=""

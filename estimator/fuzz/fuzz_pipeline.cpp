@@ -10,14 +10,15 @@
 #include <cstdlib>
 #include <vector>
 
-#include "diagnostics.h"
-#include "dilation.h"
-#include "distance_shells.h"
-#include "edge_correction.h"
-#include "euclidean_ball.h"
+#include "driver/verbose_log.h"
+#include "fit/steiner_fit.h"
+#include "formats/errors.h"
 #include "literal_oracle.h"
-#include "morphology.h"
-#include "steiner_fit.h"
+#include "morphology/dilation.h"
+#include "morphology/edge_correction.h"
+#include "morphology/morphology.h"
+#include "shells/distance_shells.h"
+#include "shells/euclidean_ball.h"
 
 namespace {
 
@@ -38,8 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int32_t s = 1 + in.next() % 24;
     const size_t count = 1 + in.next() % 4;
     const size_t epsilon = in.next() % count;
-    std::vector<DiscretizedBall> balls(count);
-    for (DiscretizedBall& ball : balls) {
+    std::vector<formats::DiscretizedBall> balls(count);
+    for (formats::DiscretizedBall& ball : balls) {
         const uint8_t size = in.next();
         const double de = 0.25 + in.next() / 16.0;
         if (size >= 128) {
@@ -55,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         ball.lengths[0] = 2 * ball.size - 1;
     }
-    BitVolume x(w, h, s);
+    formats::BitVolume x(w, h, s);
     for (int32_t z = 0; z < s; ++z) {
         for (int32_t y = 0; y < h; ++y) {
             for (int32_t x0 = 0; x0 < w; x0 += 8) {
@@ -70,11 +71,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     const std::vector<uint64_t> expected = oracle::shell_counts(x, balls, epsilon);
-    const WordVolume words = to_word_volume(x);
-    WordVolume xe(w, h, s);
+    const formats::WordVolume words = to_word_volume(x);
+    formats::WordVolume xe(w, h, s);
     dilate(words, xe, balls[epsilon], 2);
     complement(xe);
-    WordVolume xd(w, h, s);
+    formats::WordVolume xd(w, h, s);
     FitMatrices fit = create_fit_matrices(static_cast<uint32_t>(count));
     for (size_t i = 0; i < count; ++i) {
         clear_volume(xd);
@@ -104,7 +105,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     try {
         solve(fit, VerboseLog(false));
-    } catch (const FatalError&) {
+    } catch (const formats::FatalError&) {
     }
     return 0;
 }

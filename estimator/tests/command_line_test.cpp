@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "run_settings.h"
+#include "driver/command_line.h"
 #include "test_support.h"
 
 namespace talvik {

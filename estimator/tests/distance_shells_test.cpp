@@ -1,18 +1,18 @@
 // The distance path against the word-parallel general path and the voxel-by-voxel reference.
-#include "distance_shells.h"
+#include "shells/distance_shells.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "dilation.h"
-#include "edge_correction.h"
-#include "euclidean_ball.h"
+#include "driver/engines.h"
 #include "literal_oracle.h"
-#include "morphology.h"
+#include "morphology/dilation.h"
+#include "morphology/edge_correction.h"
+#include "morphology/morphology.h"
 #include "random_ball.h"
+#include "shells/euclidean_ball.h"
 #include "test_support.h"
-#include "word_engine.h"
 #include "workloads.h"
 
 namespace talvik {
@@ -21,7 +21,7 @@ namespace {
 using distance::KernelChoice;
 
 // The recognition's criterion decided voxel by voxel over the table and one voxel beyond.
-std::optional<int64_t> threshold_by_voxels(const DiscretizedBall& ball) {
+std::optional<int64_t> threshold_by_voxels(const formats::DiscretizedBall& ball) {
     const int32_t n = ball.size;
     int64_t inside = -1;
     int64_t outside = INT64_MAX;
@@ -29,7 +29,7 @@ std::optional<int64_t> threshold_by_voxels(const DiscretizedBall& ball) {
         for (int32_t dy = -n; dy <= n; ++dy) {
             for (int32_t dx = -n; dx <= n; ++dx) {
                 const int64_t norm = dx * dx + dy * dy + dz * dz;
-                if (ball_contains(ball, dx, dy, dz)) {
+                if (formats::ball_contains(ball, dx, dy, dz)) {
                     inside = std::max(inside, norm);
                 } else {
                     outside = std::min(outside, norm);
@@ -58,7 +58,7 @@ TEST(EuclideanBall, RecognisedExactlyWhenTheMembersAreAThresholdSet) {
     std::mt19937 engine(31);
     int euclidean = 0;
     for (int trial = 0; trial < 300; ++trial) {
-        DiscretizedBall ball = testing::random_ball(1 + trial % 6, engine);
+        formats::DiscretizedBall ball = testing::random_ball(1 + trial % 6, engine);
         if (trial % 2) {
             ball = threshold_ball(engine() % 40);
             const size_t column = engine() % ball.lengths.size();
@@ -72,30 +72,37 @@ TEST(EuclideanBall, RecognisedExactlyWhenTheMembersAreAThresholdSet) {
     EXPECT_LT(euclidean, 200);
 }
 
-TEST(EuclideanBall, TheEngineTakesOnlyFilesOfEuclideanBalls) {
-    std::vector<DiscretizedBall> balls = {threshold_ball(1), threshold_ball(2), threshold_ball(5)};
-    EXPECT_TRUE(WordEngine(2, true).counts_all_shells(balls));
-    EXPECT_FALSE(WordEngine(2, false).counts_all_shells(balls));
+TEST(EuclideanBall, TheDistancePathTakesOnlyFilesOfEuclideanBalls) {
+    std::vector<formats::DiscretizedBall> balls = {threshold_ball(1), threshold_ball(2),
+                                                   threshold_ball(5)};
+    const auto path_taken = [&](bool distance_path) -> bool {
+        const auto counter = estimator_engines({2, distance_path})
+                                 .shell_counter(formats::WordVolume(1, 1, 1), balls);
+        return dynamic_cast<DistanceShells*>(counter.get()) != nullptr;
+    };
+    EXPECT_TRUE(path_taken(true));
+    EXPECT_FALSE(path_taken(false));
     // 65535 is no sum of three squares: its set is that of 65534, which is taken.
     balls.push_back(threshold_ball(kLargestDistanceThreshold + 1));
-    EXPECT_TRUE(WordEngine(2, true).counts_all_shells(balls));
+    EXPECT_TRUE(path_taken(true));
     balls.back() = threshold_ball(kLargestDistanceThreshold + 2);
-    EXPECT_FALSE(WordEngine(2, true).counts_all_shells(balls));
+    EXPECT_FALSE(path_taken(true));
     balls.back() = threshold_ball(3);
     balls.back().lengths[1] = 1;  // (1, 0, 1) is out, (1, 1, 1) in
-    EXPECT_FALSE(WordEngine(2, true).counts_all_shells(balls));
+    EXPECT_FALSE(path_taken(true));
 }
 
 // The general path's counts, word-parallel.
-std::vector<uint64_t> word_counts(const BitVolume& x, const std::vector<DiscretizedBall>& balls,
+std::vector<uint64_t> word_counts(const formats::BitVolume& x,
+                                  const std::vector<formats::DiscretizedBall>& balls,
                                   size_t epsilon) {
-    const WordVolume words = to_word_volume(x);
-    WordVolume xe(x.width, x.height, x.slice_count);
+    const formats::WordVolume words = to_word_volume(x);
+    formats::WordVolume xe(x.width, x.height, x.slice_count);
     dilate(words, xe, balls[epsilon], 2);
     complement(xe);
     std::vector<uint64_t> counts;
-    WordVolume xd(x.width, x.height, x.slice_count);
-    for (const DiscretizedBall& ball : balls) {
+    formats::WordVolume xd(x.width, x.height, x.slice_count);
+    for (const formats::DiscretizedBall& ball : balls) {
         clear_volume(xd);
         dilate(xe, xd, ball, 2);
         subtract(xd, xe);
@@ -107,9 +114,9 @@ std::vector<uint64_t> word_counts(const BitVolume& x, const std::vector<Discreti
 
 // Every thread count, kernel set and cut into pieces gives `expected`. Pieces of one byte
 // are bands of the fewest rows.
-void expect_counts(const BitVolume& x, const std::vector<int64_t>& thresholds, size_t epsilon,
-                   const std::vector<uint64_t>& expected, const std::string& what) {
-    const WordVolume words = to_word_volume(x);
+void expect_counts(const formats::BitVolume& x, const std::vector<int64_t>& thresholds,
+                   size_t epsilon, const std::vector<uint64_t>& expected, const std::string& what) {
+    const formats::WordVolume words = to_word_volume(x);
     for (unsigned threads : {1u, 2u, 3u}) {
         for (KernelChoice kernels : {KernelChoice::fastest, KernelChoice::portable}) {
             for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
@@ -126,8 +133,8 @@ void expect_counts(const BitVolume& x, const std::vector<int64_t>& thresholds, s
 
 // Full, with pairs of clear voxels on both sides of window faces near the corners: voxels
 // between them are at equal distance from (Xe)* inside and outside the window.
-BitVolume corner_ties(int32_t w, int32_t h, int32_t s) {
-    BitVolume x = testing::random_volume(w, h, s, 1.0, 1);
+formats::BitVolume corner_ties(int32_t w, int32_t h, int32_t s) {
+    formats::BitVolume x = testing::random_volume(w, h, s, 1.0, 1);
     for (int32_t c : {4, 6}) {
         x.reset(c, 5, 5);
         x.reset(w - 1 - c, 7, s - 6);
@@ -151,7 +158,7 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
     int trial = 0;
     for (const Shape& shape : shapes) {
         for (int kind = 0; kind < 7; ++kind) {
-            BitVolume x(shape.w, shape.h, shape.s);  // kind 0: empty
+            formats::BitVolume x(shape.w, shape.h, shape.s);  // kind 0: empty
             if (kind == 1) {
                 x = testing::random_volume(shape.w, shape.h, shape.s, 1.0, 1);
             } else if (kind == 2) {
@@ -166,7 +173,7 @@ TEST(DistanceShells, EqualTheVoxelByVoxelCountsOnSmallVolumes) {
                 x = testing::random_volume(shape.w, shape.h, shape.s, 0.997, engine());
             }
             std::vector<int64_t> thresholds;
-            std::vector<DiscretizedBall> balls;
+            std::vector<formats::DiscretizedBall> balls;
             for (size_t i = 0, count = 3 + engine() % 3; i < count; ++i) {
                 thresholds.push_back(choices[engine() % choices.size()]);
                 balls.push_back(threshold_ball(thresholds.back()));
@@ -194,12 +201,12 @@ TEST(DistanceShells, ReachAcrossTheEdgesOfBandsOfRows) {
     // A full volume but for one voxel, row after row: (Xe)* is that voxel, and the shell of
     // t = 36 holds the voxels exactly 6 rows from it, whichever band of rows they fall in.
     const std::vector<int64_t> thresholds = {0, 1, 25, 36};
-    std::vector<DiscretizedBall> balls;
+    std::vector<formats::DiscretizedBall> balls;
     for (int64_t t : thresholds) {
         balls.push_back(threshold_ball(t));
     }
     for (int32_t y = 0; y < 64; ++y) {
-        BitVolume x = testing::random_volume(23, 64, 22, 1.0, 1);
+        formats::BitVolume x = testing::random_volume(23, 64, 22, 1.0, 1);
         x.reset(11, y, 11);
         expect_counts(x, thresholds, 0, word_counts(x, balls, 0), "row " + std::to_string(y));
     }
@@ -208,12 +215,12 @@ TEST(DistanceShells, ReachAcrossTheEdgesOfBandsOfRows) {
 TEST(DistanceShells, EqualTheWordCountsWithSixteenBitDistances) {
     // Largest t above 254: 16-bit distances, with an epsilon ball below (8-bit Xe) and above.
     std::mt19937 engine(43);
-    const BitVolume sparse = testing::random_blobs(47, 100, 66, 10, 4, engine());
-    const BitVolume dense = workloads::boolean_model(70, 96, 50, 0.3, 2, 6, engine());
-    for (const BitVolume* x : {&sparse, &dense}) {
+    const formats::BitVolume sparse = testing::random_blobs(47, 100, 66, 10, 4, engine());
+    const formats::BitVolume dense = workloads::boolean_model(70, 96, 50, 0.3, 2, 6, engine());
+    for (const formats::BitVolume* x : {&sparse, &dense}) {
         for (int64_t epsilon_t : {int64_t{6}, int64_t{260}}) {
             const std::vector<int64_t> thresholds = {1, 30, epsilon_t, 255, 300};
-            std::vector<DiscretizedBall> balls;
+            std::vector<formats::DiscretizedBall> balls;
             for (int64_t t : thresholds) {
                 balls.push_back(threshold_ball(t));
             }

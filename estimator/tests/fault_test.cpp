@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "balls_file.h"
+#include "formats/balls_file.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -36,13 +36,13 @@ TEST(Faults, KilledRewriteLeavesTheOldFileOrTheNewOne) {
     workloads::write_data_set(data, workloads::boolean_model(12, 12, 12, 0.3, 1, 2, 5));
     // The single-voxel ball never keeps a value, so every run rewrites the file; the old
     // text is not in the written form.
-    std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
+    std::vector<formats::DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
     for (size_t i = 0; i < balls.size(); ++i) {
         balls[i].de = 0.5 + static_cast<double>(i);
     }
     balls.insert(balls.begin(), workloads::euclidean_ball(0));
-    const std::string old_text = "\n\n" + format_balls_file(balls);
-    const std::string new_text = format_balls_file(balls);
+    const std::string old_text = "\n\n" + formats::format_balls_file(balls);
+    const std::string new_text = formats::format_balls_file(balls);
     const std::string path = scratch / "balls.txt";
 
     // Kill the run at every call that changes a file, one after the other, until a run ends
@@ -74,11 +74,11 @@ TEST(Faults, ResultsInAReadOnlyFolderArePrintedAndTheFailureReported) {
     const std::string data = scratch / "data";
     workloads::write_data_set(data, workloads::boolean_model(16, 16, 16, 0.3, 1, 2, 6));
     const std::string balls = scratch / "balls.txt";
-    std::vector<DiscretizedBall> list = workloads::euclidean_balls(1, 3);
+    std::vector<formats::DiscretizedBall> list = workloads::euclidean_balls(1, 3);
     for (size_t i = 0; i < list.size(); ++i) {
         list[i].de = 0.8 + static_cast<double>(i);
     }
-    write_file(balls, format_balls_file(list));
+    write_file(balls, formats::format_balls_file(list));
     const std::string folder = scratch / "read-only";
     std::filesystem::create_directory(folder);
     std::filesystem::permissions(
@@ -106,13 +106,13 @@ TEST(Limits, RunWithoutTheThreadsItAsksForGivesTheSameResults) {
     const std::string data = scratch / "data";
     workloads::write_data_set(data, workloads::boolean_model(20, 20, 20, 0.3, 1, 3, 8));
     // The last ball has no value: the reference count runs on threads too.
-    std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
+    std::vector<formats::DiscretizedBall> balls = workloads::euclidean_balls(1, 3);
     balls[0].de = 0.8308861181319003;
     balls[1].de = 1.7314086001144915;
     const std::string free_balls = scratch / "free.txt";
     const std::string limited_balls = scratch / "limited.txt";
-    write_file(free_balls, format_balls_file(balls));
-    write_file(limited_balls, format_balls_file(balls));
+    write_file(free_balls, formats::format_balls_file(balls));
+    write_file(limited_balls, formats::format_balls_file(balls));
     std::filesystem::permissions(limited_balls, std::filesystem::perms::all);
 
     const auto free = testing::run_process(

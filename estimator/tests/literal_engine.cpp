@@ -5,52 +5,40 @@
 #include "literal_oracle.h"
 
 namespace talvik::oracle {
-namespace {
 
-struct Packed : MorphologyEngine::Volume {
-    explicit Packed(BitVolume v) : bits(std::move(v)) {}
-    BitVolume bits;
-};
+LiteralShells::LiteralShells(const formats::WordVolume& x) : x_(formats::to_bit_volume(x)) {}
 
-BitVolume& bits(MorphologyEngine::Volume& volume) {
-    return static_cast<Packed&>(volume).bits;
-}
-
-const BitVolume& bits(const MorphologyEngine::Volume& volume) {
-    return static_cast<const Packed&>(volume).bits;
-}
-
-}  // namespace
-
-std::unique_ptr<MorphologyEngine::Volume> LiteralEngine::adopt(WordVolume loaded) {
-    return std::make_unique<Packed>(to_bit_volume(loaded));
-}
-
-std::unique_ptr<MorphologyEngine::Volume> LiteralEngine::create(const VolumeShape& shape) {
-    return std::make_unique<Packed>(BitVolume(shape.width, shape.height, shape.slices));
-}
-
-void LiteralEngine::clear(Volume& volume) {
-    for (SliceBits& plane : bits(volume).planes) {
-        std::fill(plane.bytes.begin(), plane.bytes.end(), 0);
+std::vector<uint64_t> LiteralShells::count_shells(
+    const std::vector<formats::DiscretizedBall>& balls, size_t epsilon_index,
+    const ShellSteps& steps) {
+    formats::BitVolume xe(x_.width, x_.height, x_.slice_count);
+    formats::BitVolume xd(x_.width, x_.height, x_.slice_count);
+    steps.reference([&] { dilate(x_, xe, balls[epsilon_index]); }, [&] { complement(xe); });
+    std::vector<uint64_t> counts;
+    for (size_t i = 0; i < balls.size(); ++i) {
+        counts.push_back(steps.shell(
+            static_cast<unsigned>(i + 1),
+            [&] {
+                for (formats::SliceBits& plane : xd.planes) {
+                    std::fill(plane.bytes.begin(), plane.bytes.end(), 0);
+                }
+            },
+            [&] { dilate(xe, xd, balls[i]); }, [&] { subtract(xd, xe); },
+            [&] { return count_window(xd, correct_edges(xd, xe)); }));
     }
+    return counts;
 }
 
-void LiteralEngine::dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) {
-    oracle::dilate(bits(source), bits(target), ball);
-}
-
-void LiteralEngine::complement(Volume& volume) {
-    oracle::complement(bits(volume));
-}
-
-void LiteralEngine::subtract(Volume& a, const Volume& b) {
-    oracle::subtract(bits(a), bits(b));
-}
-
-uint64_t LiteralEngine::corrected_count(Volume& shell, const Volume& reference) {
-    const uint16_t ties = correct_edges(bits(shell), bits(reference));
-    return count_window(bits(shell), ties);
+RunEngines literal_engines() {
+    RunEngines engines;
+    engines.shell_counter = [](formats::WordVolume x,
+                               const std::vector<formats::DiscretizedBall>&) {
+        return std::make_unique<LiteralShells>(x);
+    };
+    engines.reference_shell_count = [](const formats::DiscretizedBall& ball) {
+        return reference_shell_count(ball, ReferenceGeometry{});
+    };
+    return engines;
 }
 
 }  // namespace talvik::oracle

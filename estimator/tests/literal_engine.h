@@ -1,21 +1,25 @@
-// The run's volume operations voxel by voxel: the reference the word-parallel engine is
-// checked against, in tests and in the benchmark. It has no distance path.
+// The shell counting voxel by voxel, behind the estimator's interface: the reference that both
+// of its paths are checked against, in tests and in the benchmark.
 #pragma once
 
-#include "bit_volume.h"
-#include "morphology_engine.h"
+#include "driver/engines.h"
+#include "formats/bit_volume.h"
+#include "shells/shell_counter.h"
 
 namespace talvik::oracle {
 
-class LiteralEngine : public MorphologyEngine {
+class LiteralShells : public ShellCounter {
   public:
-    std::unique_ptr<Volume> adopt(WordVolume loaded) override;
-    std::unique_ptr<Volume> create(const VolumeShape& shape) override;
-    void clear(Volume& volume) override;
-    void dilate(const Volume& source, Volume& target, const DiscretizedBall& ball) override;
-    void complement(Volume& volume) override;
-    void subtract(Volume& a, const Volume& b) override;
-    uint64_t corrected_count(Volume& shell, const Volume& reference) override;
+    explicit LiteralShells(const formats::WordVolume& x);
+
+    std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                                       size_t epsilon_index, const ShellSteps& steps) override;
+
+  private:
+    formats::BitVolume x_;
 };
+
+// The literal shell counting and the literal count of Re - R for the correction values.
+RunEngines literal_engines();
 
 }  // namespace talvik::oracle

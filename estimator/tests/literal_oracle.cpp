@@ -3,23 +3,23 @@
 #include <cstdio>
 #include <stdexcept>
 
-#include "data_set.h"
-#include "slice_file.h"
+#include "formats/data_set.h"
+#include "formats/slice_file.h"
 
 namespace talvik::oracle {
 namespace {
 
-bool inside(const BitVolume& v, int64_t x, int64_t y, int64_t z) {
+bool inside(const formats::BitVolume& v, int64_t x, int64_t y, int64_t z) {
     return x >= 0 && y >= 0 && z >= 0 && x < v.width && y < v.height && z < v.slice_count;
 }
 
-bool in_window(const BitVolume& v, int32_t x, int32_t y, int32_t z) {
+bool in_window(const formats::BitVolume& v, int32_t x, int32_t y, int32_t z) {
     return x >= 5 && x < v.width - 5 && y >= 5 && y < v.height - 5 && z >= 5 &&
            z < v.slice_count - 5;
 }
 
 // Remove or keep, counting a tie in `ties`.
-bool nearest_side_removes(const BitVolume& y_volume, int32_t x, int32_t y, int32_t z,
+bool nearest_side_removes(const formats::BitVolume& y_volume, int32_t x, int32_t y, int32_t z,
                           uint16_t& ties) {
     for (int32_t k = 0; k <= 75; ++k) {
         bool inner = false;
@@ -70,9 +70,9 @@ std::vector<int32_t> band(int32_t n) {
 
 }  // namespace
 
-SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width, int32_t height,
-                              SliceBits& out) {
-    out.bytes.assign(SliceBits::byte_count(width, height), 0);
+formats::SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width,
+                                       int32_t height, formats::SliceBits& out) {
+    out.bytes.assign(formats::SliceBits::byte_count(width, height), 0);
     size_t next = 0;
     uint8_t output = 0;
     unsigned mask = 1;
@@ -83,7 +83,7 @@ SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width,
         for (int32_t x = 0; x < width; ++x) {
             if (input_bit == 0) {
                 if (next == raster.size()) {
-                    return SliceStatus::truncated;
+                    return formats::SliceStatus::truncated;
                 }
                 input = raster[next++];
                 input_bit = 0x80;
@@ -103,10 +103,11 @@ SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width,
     if (mask != 1) {
         out.bytes[position] = output;
     }
-    return SliceStatus::ok;
+    return formats::SliceStatus::ok;
 }
 
-void dilate(const BitVolume& src, BitVolume& dst, const DiscretizedBall& ball) {
+void dilate(const formats::BitVolume& src, formats::BitVolume& dst,
+            const formats::DiscretizedBall& ball) {
     const int32_t k = ball.size - 1;
     for (int32_t z = 0; z < src.slice_count; ++z) {
         for (int32_t y = 0; y < src.height; ++y) {
@@ -127,7 +128,7 @@ void dilate(const BitVolume& src, BitVolume& dst, const DiscretizedBall& ball) {
                     for (int32_t dy = -k; dy <= k; ++dy) {
                         for (int32_t dx = -k; dx <= k; ++dx) {
                             if (inside(src, x + dx, y + dy, z + dz) &&
-                                ball_contains(ball, dx, dy, dz)) {
+                                formats::ball_contains(ball, dx, dy, dz)) {
                                 dst.set(x + dx, y + dy, z + dz);
                             }
                         }
@@ -138,7 +139,7 @@ void dilate(const BitVolume& src, BitVolume& dst, const DiscretizedBall& ball) {
     }
 }
 
-void complement(BitVolume& volume) {
+void complement(formats::BitVolume& volume) {
     for (int32_t z = 0; z < volume.slice_count; ++z) {
         for (int32_t y = 0; y < volume.height; ++y) {
             for (int32_t x = 0; x < volume.width; ++x) {
@@ -152,7 +153,7 @@ void complement(BitVolume& volume) {
     }
 }
 
-void subtract(BitVolume& a, const BitVolume& b) {
+void subtract(formats::BitVolume& a, const formats::BitVolume& b) {
     for (int32_t z = 0; z < a.slice_count; ++z) {
         for (int32_t y = 0; y < a.height; ++y) {
             for (int32_t x = 0; x < a.width; ++x) {
@@ -164,7 +165,7 @@ void subtract(BitVolume& a, const BitVolume& b) {
     }
 }
 
-uint16_t correct_edges(BitVolume& shell, const BitVolume& reference) {
+uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference) {
     uint16_t ties = 0;
     if (shell.width <= 10 || shell.height <= 10 || shell.slice_count <= 10) {
         return ties;
@@ -181,7 +182,7 @@ uint16_t correct_edges(BitVolume& shell, const BitVolume& reference) {
     return ties;
 }
 
-uint64_t count_window(const BitVolume& volume, uint16_t ties) {
+uint64_t count_window(const formats::BitVolume& volume, uint16_t ties) {
     uint64_t count = 0;
     for (int32_t z = 5; z < volume.slice_count - 5; ++z) {
         for (int32_t y = 5; y < volume.height - 5; ++y) {
@@ -193,8 +194,8 @@ uint64_t count_window(const BitVolume& volume, uint16_t ties) {
     return count + ties / 2;
 }
 
-uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeometry& g) {
-    BitVolume grid(g.size, g.size, g.size);
+uint64_t reference_shell_count(const formats::DiscretizedBall& ball, const ReferenceGeometry& g) {
+    formats::BitVolume grid(g.size, g.size, g.size);
     const int64_t c = g.centre;
     const int64_t outer = static_cast<int64_t>(g.radius) * g.radius;
     const int64_t inner = static_cast<int64_t>(g.radius - 1) * (g.radius - 1);
@@ -215,7 +216,7 @@ uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeome
                             }
                             const int64_t q2 =
                                 (qx - c) * (qx - c) + (qy - c) * (qy - c) + (qz - c) * (qz - c);
-                            if (q2 > outer && ball_contains(ball, dx, dy, dz)) {
+                            if (q2 > outer && formats::ball_contains(ball, dx, dy, dz)) {
                                 grid.set(static_cast<int32_t>(qx), static_cast<int32_t>(qy),
                                          static_cast<int32_t>(qz));
                             }
@@ -228,14 +229,15 @@ uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeome
     return count_window(grid, 0);
 }
 
-std::vector<uint64_t> shell_counts(const BitVolume& x, const std::vector<DiscretizedBall>& balls,
+std::vector<uint64_t> shell_counts(const formats::BitVolume& x,
+                                   const std::vector<formats::DiscretizedBall>& balls,
                                    size_t epsilon_index) {
-    BitVolume xe(x.width, x.height, x.slice_count);
+    formats::BitVolume xe(x.width, x.height, x.slice_count);
     dilate(x, xe, balls[epsilon_index]);
     complement(xe);
     std::vector<uint64_t> counts;
-    for (const DiscretizedBall& ball : balls) {
-        BitVolume xd(x.width, x.height, x.slice_count);
+    for (const formats::DiscretizedBall& ball : balls) {
+        formats::BitVolume xd(x.width, x.height, x.slice_count);
         dilate(xe, xd, ball);
         subtract(xd, xe);
         const uint16_t ties = correct_edges(xd, xe);
@@ -244,17 +246,17 @@ std::vector<uint64_t> shell_counts(const BitVolume& x, const std::vector<Discret
     return counts;
 }
 
-BitVolume load_data_set(const std::string& directory) {
-    const std::vector<std::string> paths = list_slice_files(directory);
-    BitVolume volume;
+formats::BitVolume load_data_set(const std::string& directory) {
+    const std::vector<std::string> paths = formats::list_slice_files(directory);
+    formats::BitVolume volume;
     for (const std::string& path : paths) {
         std::FILE* file = std::fopen(path.c_str(), "rb");
         if (!file) {
             throw std::runtime_error("cannot open " + path);
         }
-        SliceReadResult slice = read_slice(file);
+        formats::SliceReadResult slice = formats::read_slice(file);
         std::fclose(file);
-        if (slice.status != SliceStatus::ok) {
+        if (slice.status != formats::SliceStatus::ok) {
             throw std::runtime_error("cannot read " + path);
         }
         volume.width = slice.width;

@@ -6,34 +6,37 @@
 #include <string>
 #include <vector>
 
-#include "balls_file.h"
-#include "bit_volume.h"
-#include "reference_shell.h"
-#include "slice_file.h"
+#include "fit/reference_shell.h"
+#include "formats/balls_file.h"
+#include "formats/bit_volume.h"
+#include "formats/slice_file.h"
 
 namespace talvik::oracle {
 
 // The raster step of the slice reader bit by bit: an input byte per row position, an output
 // mask running on across rows.
-SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width, int32_t height,
-                              SliceBits& out);
+formats::SliceStatus read_slice_raster(const std::vector<uint8_t>& raster, int32_t width,
+                                       int32_t height, formats::SliceBits& out);
 
-void dilate(const BitVolume& source, BitVolume& target, const DiscretizedBall& ball);
-void complement(BitVolume& volume);
-void subtract(BitVolume& a, const BitVolume& b);
+void dilate(const formats::BitVolume& source, formats::BitVolume& target,
+            const formats::DiscretizedBall& ball);
+void complement(formats::BitVolume& volume);
+void subtract(formats::BitVolume& a, const formats::BitVolume& b);
 // Returns the tie counter.
-uint16_t correct_edges(BitVolume& shell, const BitVolume& reference);
-uint64_t count_window(const BitVolume& volume, uint16_t ties);
+uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference);
+uint64_t count_window(const formats::BitVolume& volume, uint16_t ties);
 
 // Builds the reference grid, stamps the ball at every voxel of the layer and counts Re - R.
-uint64_t reference_shell_count(const DiscretizedBall& ball, const ReferenceGeometry& geometry);
+uint64_t reference_shell_count(const formats::DiscretizedBall& ball,
+                               const ReferenceGeometry& geometry);
 
 // The shell counts of a whole run: Xe from X and the epsilon ball, (Xe)*, and for every
 // ball the edge-corrected count of ((Xe)*)d\(Xe)*.
-std::vector<uint64_t> shell_counts(const BitVolume& x, const std::vector<DiscretizedBall>& balls,
+std::vector<uint64_t> shell_counts(const formats::BitVolume& x,
+                                   const std::vector<formats::DiscretizedBall>& balls,
                                    size_t epsilon_index);
 
 // Loads a data-set directory with the packed slice reader.
-BitVolume load_data_set(const std::string& directory);
+formats::BitVolume load_data_set(const std::string& directory);
 
 }  // namespace talvik::oracle

@@ -1,11 +1,11 @@
-#include "matrix.h"
+#include "fit/matrix.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <limits>
 
-#include "diagnostics.h"
+#include "formats/errors.h"
 
 namespace talvik {
 namespace {
@@ -16,11 +16,11 @@ Matrix make(uint32_t rows, uint32_t columns, std::vector<double> values) {
     return m;
 }
 
-std::string printed(const Matrix& m, const char* format) {
+std::string printed(const Matrix& m, int width, int precision) {
     char* buffer = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
-    matrix_print(out, m, format);
+    matrix_print(out, m, width, precision);
     std::fclose(out);
     std::string text(buffer, size);
     std::free(buffer);
@@ -30,7 +30,7 @@ std::string printed(const Matrix& m, const char* format) {
 std::string fatal_text(const std::function<void()>& action) {
     try {
         action();
-    } catch (const FatalError& error) {
+    } catch (const formats::FatalError& error) {
         return error.what();
     }
     return "no error";
@@ -44,10 +44,10 @@ TEST(Matrix, CreateIsAllZero) {
 }
 
 TEST(Matrix, PrintWritesEachElementAndABlankLineAfterTheMatrix) {
-    EXPECT_EQ(printed(make(2, 1, {1.5, -2.0}), "%20.16f"),
+    EXPECT_EQ(printed(make(2, 1, {1.5, -2.0}), 20, 16),
               "  1.5000000000000000 \n -2.0000000000000000 \n\n");
-    EXPECT_EQ(printed(make(1, 2, {1.0, 2.0}), "%5.1f"), "  1.0   2.0 \n\n");
-    EXPECT_EQ(printed(matrix_create(0, 3), "%20.16f"), "\n");
+    EXPECT_EQ(printed(make(1, 2, {1.0, 2.0}), 5, 1), "  1.0   2.0 \n\n");
+    EXPECT_EQ(printed(matrix_create(0, 3), 20, 16), "\n");
 }
 
 TEST(Matrix, TransposeOfAColumn) {

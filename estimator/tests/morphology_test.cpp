@@ -1,11 +1,11 @@
-#include "morphology.h"
+#include "morphology/morphology.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "dilation.h"
-#include "edge_correction.h"
+#include "morphology/dilation.h"
+#include "morphology/edge_correction.h"
 
 #include "literal_oracle.h"
 #include "random_ball.h"
@@ -19,8 +19,9 @@ using talvik::testing::random_ball;
 using talvik::testing::random_volume;
 using talvik::workloads::euclidean_ball;
 
-void expect_same(const WordVolume& fast, const BitVolume& literal, const std::string& what) {
-    const BitVolume packed = to_bit_volume(fast);
+void expect_same(const formats::WordVolume& fast, const formats::BitVolume& literal,
+                 const std::string& what) {
+    const formats::BitVolume packed = formats::to_bit_volume(fast);
     for (int32_t z = 0; z < literal.slice_count; ++z) {
         ASSERT_EQ(packed.planes[z].bytes, literal.planes[z].bytes) << what << ", plane " << z;
     }
@@ -30,7 +31,8 @@ TEST(BallRows, LinesCoverExactlyTheBall) {
     std::mt19937 engine(3);
     for (int trial = 0; trial < 60; ++trial) {
         const int32_t n = 1 + trial % 9;
-        const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+        const formats::DiscretizedBall ball =
+            trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
         const BallRows rows = decompose_ball(ball);
         std::vector<int> covered(static_cast<size_t>((2 * n - 1) * (2 * n - 1) * (2 * n - 1)), 0);
         auto at = [&](int32_t dx, int32_t dy, int32_t dz) -> int& {
@@ -49,7 +51,7 @@ TEST(BallRows, LinesCoverExactlyTheBall) {
         for (int32_t dz = -(n - 1); dz < n; ++dz) {
             for (int32_t dy = -(n - 1); dy < n; ++dy) {
                 for (int32_t dx = -(n - 1); dx < n; ++dx) {
-                    ASSERT_EQ(at(dx, dy, dz), ball_contains(ball, dx, dy, dz) ? 1 : 0)
+                    ASSERT_EQ(at(dx, dy, dz), formats::ball_contains(ball, dx, dy, dz) ? 1 : 0)
                         << "trial " << trial << " offset " << dx << "," << dy << "," << dz;
                 }
             }
@@ -76,16 +78,17 @@ TEST(Dilate, MatchesVoxelByVoxelStampingOnRandomVolumes) {
     for (const Shape& shape : shapes) {
         for (double fraction : fractions) {
             const int32_t n = 1 + static_cast<int32_t>(engine() % 6);
-            const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
-            const BitVolume x =
+            const formats::DiscretizedBall ball =
+                trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+            const formats::BitVolume x =
                 trial % 3 == 2
                     ? testing::random_blobs(shape.w, shape.h, shape.s,
                                             1 + static_cast<int32_t>(fraction * 20), 5, engine())
                     : random_volume(shape.w, shape.h, shape.s, fraction, engine());
-            BitVolume literal(shape.w, shape.h, shape.s);
+            formats::BitVolume literal(shape.w, shape.h, shape.s);
             oracle::dilate(x, literal, ball);
             for (unsigned threads : {1u, 2u, 3u}) {
-                WordVolume fast(shape.w, shape.h, shape.s);
+                formats::WordVolume fast(shape.w, shape.h, shape.s);
                 dilate(to_word_volume(x), fast, ball, threads);
                 expect_same(fast, literal,
                             "shape " + std::to_string(shape.w) + "x" + std::to_string(shape.h) +
@@ -102,13 +105,14 @@ TEST(Dilate, LargeBallsAndHolesInTheSet) {
     std::mt19937 engine(5);
     for (int trial = 0; trial < 8; ++trial) {
         const int32_t n = 7 + trial % 3;
-        const DiscretizedBall ball = trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
+        const formats::DiscretizedBall ball =
+            trial % 2 ? random_ball(n, engine) : euclidean_ball(n - 1);
         // Dense sets with holes: inner voxels must not stamp, their neighbours do.
-        const BitVolume x = trial < 3 ? random_volume(40, 22, 18, 0.9, engine())
-                                      : testing::random_blobs(40, 22, 18, 12, 6, engine());
-        BitVolume literal(40, 22, 18);
+        const formats::BitVolume x = trial < 3 ? random_volume(40, 22, 18, 0.9, engine())
+                                               : testing::random_blobs(40, 22, 18, 12, 6, engine());
+        formats::BitVolume literal(40, 22, 18);
         oracle::dilate(x, literal, ball);
-        WordVolume fast(40, 22, 18);
+        formats::WordVolume fast(40, 22, 18);
         dilate(to_word_volume(x), fast, ball, 2);
         expect_same(fast, literal, "trial " + std::to_string(trial));
     }
@@ -118,7 +122,7 @@ TEST(Dilate, InnerVoxelsStampNothingEvenWhenTheBallReachesFurther) {
     // The set is the slab x <= 7. The ball has only its centre column and the columns at
     // dx = +-3: (9, 7, 7) is 3 voxels from the inner voxel (6, 7, 7) but 2 from the boundary
     // at x = 7, so stamping only at boundary voxels leaves it clear.
-    BitVolume x(15, 15, 15);
+    formats::BitVolume x(15, 15, 15);
     for (int32_t z = 0; z < 15; ++z) {
         for (int32_t y = 0; y < 15; ++y) {
             for (int32_t x0 = 0; x0 <= 7; ++x0) {
@@ -126,15 +130,15 @@ TEST(Dilate, InnerVoxelsStampNothingEvenWhenTheBallReachesFurther) {
             }
         }
     }
-    DiscretizedBall ball;
+    formats::DiscretizedBall ball;
     ball.size = 4;
     ball.lengths = {7, 0, 0, 7, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    WordVolume fast(15, 15, 15);
+    formats::WordVolume fast(15, 15, 15);
     dilate(to_word_volume(x), fast, ball, 1);
     EXPECT_FALSE(fast.get(9, 7, 7));
     EXPECT_TRUE(fast.get(10, 7, 7));
     EXPECT_FALSE(fast.get(8, 7, 7));
-    BitVolume literal(15, 15, 15);
+    formats::BitVolume literal(15, 15, 15);
     oracle::dilate(x, literal, ball);
     expect_same(fast, literal, "slab");
 }
@@ -143,11 +147,11 @@ TEST(VolumeOperations, ComplementSubtractAndCountMatchTheVoxelDefinitions) {
     std::mt19937 engine(2);
     for (const Shape& shape :
          std::vector<Shape>{{11, 11, 11}, {64, 12, 13}, {70, 30, 11}, {5, 5, 5}}) {
-        const BitVolume a = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
-        const BitVolume b = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
-        WordVolume fa = to_word_volume(a);
-        const WordVolume fb = to_word_volume(b);
-        BitVolume la = a;
+        const formats::BitVolume a = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+        const formats::BitVolume b = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+        formats::WordVolume fa = to_word_volume(a);
+        const formats::WordVolume fb = to_word_volume(b);
+        formats::BitVolume la = a;
         complement(fa);
         oracle::complement(la);
         expect_same(fa, la, "complement");
@@ -159,32 +163,32 @@ TEST(VolumeOperations, ComplementSubtractAndCountMatchTheVoxelDefinitions) {
 }
 
 TEST(VolumeOperations, ComplementKeepsTheBitsPastTheRowsEnd) {
-    WordVolume v(70, 2, 1);
+    formats::WordVolume v(70, 2, 1);
     complement(v);
     EXPECT_EQ(v.row(0, 0)[1], (uint64_t{1} << 6) - 1);
     EXPECT_EQ(count_window(v, 0), 0u);  // the window of a 2-row volume is empty
 }
 
 TEST(VolumeOperations, CountWindowLeavesFiveVoxelsOnEverySide) {
-    WordVolume v(30, 21, 12);
+    formats::WordVolume v(30, 21, 12);
     complement(v);
     EXPECT_EQ(count_window(v, 0), 20u * 11u * 2u);
     EXPECT_EQ(count_window(v, 5), 20u * 11u * 2u + 2u);
     EXPECT_EQ(window_size(30, 21, 12), 20 * 11 * 2);
     EXPECT_EQ(window_size(1010, 1010, 3010), int64_t{1000} * 1000 * 3000);
-    EXPECT_EQ(count_window(WordVolume(10, 40, 40), 0), 0u);
+    EXPECT_EQ(count_window(formats::WordVolume(10, 40, 40), 0), 0u);
 }
 
 // The volume with every voxel set.
-WordVolume full(int32_t w, int32_t h, int32_t s) {
-    WordVolume v(w, h, s);
+formats::WordVolume full(int32_t w, int32_t h, int32_t s) {
+    formats::WordVolume v(w, h, s);
     complement(v);
     return v;
 }
 
 TEST(EdgeCorrection, TieAtTheWindowCornerIsRemovedAndCountedHalf) {
-    WordVolume reference(30, 30, 30);
-    WordVolume shell(30, 30, 30);
+    formats::WordVolume reference(30, 30, 30);
+    formats::WordVolume shell(30, 30, 30);
     // Nearest voxels of the reference at distance 1 on both sides of the window face.
     shell.set(5, 5, 5);
     reference.set(4, 5, 5);
@@ -211,7 +215,7 @@ TEST(EdgeCorrection, TieAtTheWindowCornerIsRemovedAndCountedHalf) {
 }
 
 TEST(EdgeCorrection, NoReferenceVoxelInReachRemoves) {
-    WordVolume reference(25, 25, 25);
+    formats::WordVolume reference(25, 25, 25);
     uint16_t ties = 0;
     EXPECT_EQ(nearest_side(ReferencePlanes(reference), 6, 6, 6, ties), Side::remove);
     reference.set(11, 11, 11);  // exactly at the far corner of the search cube, inside
@@ -221,14 +225,15 @@ TEST(EdgeCorrection, NoReferenceVoxelInReachRemoves) {
 
 TEST(EdgeCorrection, SmallVolumesAreVisitedWholeOrNotAtAll) {
     // Every dimension at most 20: the bands are the whole window.
-    WordVolume shell = full(16, 16, 16);
-    const WordVolume reference(16, 16, 16);
+    formats::WordVolume shell = full(16, 16, 16);
+    const formats::WordVolume reference(16, 16, 16);
     EXPECT_EQ(correct_edges(shell, reference), 0);
     EXPECT_EQ(count_window(shell, 0), 0u);
     // A dimension of 10 or less: nothing is visited.
-    WordVolume thin = full(10, 30, 30);
-    EXPECT_EQ(correct_edges(thin, WordVolume(10, 30, 30)), 0);
-    EXPECT_EQ(to_bit_volume(thin).planes[7].bytes, to_bit_volume(full(10, 30, 30)).planes[7].bytes);
+    formats::WordVolume thin = full(10, 30, 30);
+    EXPECT_EQ(correct_edges(thin, formats::WordVolume(10, 30, 30)), 0);
+    EXPECT_EQ(formats::to_bit_volume(thin).planes[7].bytes,
+              formats::to_bit_volume(full(10, 30, 30)).planes[7].bytes);
 }
 
 TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
@@ -236,12 +241,13 @@ TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
     for (const Shape& shape :
          std::vector<Shape>{{21, 21, 21}, {20, 22, 25}, {33, 12, 40}, {11, 11, 11}}) {
         for (double fraction : {0.02, 0.2, 0.6}) {
-            const BitVolume shell = random_volume(shape.w, shape.h, shape.s, 0.5, engine());
-            const BitVolume reference =
+            const formats::BitVolume shell =
+                random_volume(shape.w, shape.h, shape.s, 0.5, engine());
+            const formats::BitVolume reference =
                 random_volume(shape.w, shape.h, shape.s, fraction, engine());
-            BitVolume literal = shell;
+            formats::BitVolume literal = shell;
             const uint16_t literal_ties = oracle::correct_edges(literal, reference);
-            WordVolume fast = to_word_volume(shell);
+            formats::WordVolume fast = to_word_volume(shell);
             const uint16_t ties = correct_edges(fast, to_word_volume(reference));
             EXPECT_EQ(ties, literal_ties);
             expect_same(fast, literal, "edge correction");
@@ -251,16 +257,16 @@ TEST(EdgeCorrection, MatchesTheVoxelDefinitionOnRandomShells) {
 }
 
 // The shell counts of a whole run, word-parallel, for comparison with the reference.
-std::vector<uint64_t> fast_shell_counts(const BitVolume& x,
-                                        const std::vector<DiscretizedBall>& balls, size_t epsilon,
-                                        unsigned threads) {
-    const WordVolume words = to_word_volume(x);
-    WordVolume xe(x.width, x.height, x.slice_count);
+std::vector<uint64_t> fast_shell_counts(const formats::BitVolume& x,
+                                        const std::vector<formats::DiscretizedBall>& balls,
+                                        size_t epsilon, unsigned threads) {
+    const formats::WordVolume words = to_word_volume(x);
+    formats::WordVolume xe(x.width, x.height, x.slice_count);
     dilate(words, xe, balls[epsilon], threads);
     complement(xe);
     std::vector<uint64_t> counts;
-    WordVolume xd(x.width, x.height, x.slice_count);
-    for (const DiscretizedBall& ball : balls) {
+    formats::WordVolume xd(x.width, x.height, x.slice_count);
+    for (const formats::DiscretizedBall& ball : balls) {
         clear_volume(xd);
         dilate(xe, xd, ball, threads);
         subtract(xd, xe);
@@ -278,7 +284,7 @@ TEST(ShellCounts, MatchTheReferenceOnRandomVolumesAndBalls) {
     int trial = 0;
     for (const Shape& shape : shapes) {
         for (int kind = 0; kind < 4; ++kind) {
-            BitVolume x(shape.w, shape.h, shape.s);
+            formats::BitVolume x(shape.w, shape.h, shape.s);
             if (kind == 1) {
                 x = testing::random_blobs(shape.w, shape.h, shape.s, 6, 4, engine());
             } else if (kind == 2) {
@@ -286,7 +292,7 @@ TEST(ShellCounts, MatchTheReferenceOnRandomVolumesAndBalls) {
             } else if (kind == 3) {
                 x = random_volume(shape.w, shape.h, shape.s, 1.0, engine());  // full
             }
-            std::vector<DiscretizedBall> balls;
+            std::vector<formats::DiscretizedBall> balls;
             const size_t count = 2 + engine() % 3;
             for (size_t i = 0; i < count; ++i) {
                 const int32_t n = 1 + static_cast<int32_t>(engine() % 8);

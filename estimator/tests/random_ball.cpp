@@ -2,8 +2,8 @@
 
 namespace talvik::testing {
 
-DiscretizedBall random_ball(int32_t n, std::mt19937& engine) {
-    DiscretizedBall ball;
+formats::DiscretizedBall random_ball(int32_t n, std::mt19937& engine) {
+    formats::DiscretizedBall ball;
     ball.size = n;
     ball.lengths.resize(static_cast<size_t>(n * n));
     // About half the columns are empty, so the ball has holes a stamp can reach across.

@@ -4,12 +4,12 @@
 #include <cstdint>
 #include <random>
 
-#include "balls_file.h"
+#include "formats/balls_file.h"
 
 namespace talvik::testing {
 
 // A ball of size n whose other columns have random lengths, odd or even, negative or longer
 // than the ball, about half of them empty: nothing monotone about it.
-DiscretizedBall random_ball(int32_t n, std::mt19937& engine);
+formats::DiscretizedBall random_ball(int32_t n, std::mt19937& engine);
 
 }  // namespace talvik::testing

@@ -1,13 +1,14 @@
-#include "reference_shell.h"
+#include "fit/reference_shell.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <random>
 
+#include "fit/steiner_fit.h"
+#include "formats/errors.h"
 #include "literal_oracle.h"
 #include "random_ball.h"
-#include "steiner_fit.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -24,9 +25,9 @@ TEST(ReferenceShell, ColumnCountEqualsTheLiteralGridOnSmallGrids) {
     const std::vector<ReferenceGeometry> geometries = {
         {100, 50, 40}, {60, 30, 24}, {64, 31, 20}, {40, 20, 16}, {48, 24, 21}};
     for (const ReferenceGeometry& g : geometries) {
-        std::vector<DiscretizedBall> balls = {euclidean_ball(0),      euclidean_ball(1),
-                                              euclidean_ball(3),      euclidean_ball(5),
-                                              random_ball(3, engine), random_ball(5, engine)};
+        std::vector<formats::DiscretizedBall> balls = {
+            euclidean_ball(0), euclidean_ball(1),      euclidean_ball(3),
+            euclidean_ball(5), random_ball(3, engine), random_ball(5, engine)};
         if (g.size == 100) {
             balls.push_back(euclidean_ball(7));  // reaches past the window: clipped
             balls.push_back(random_ball(8, engine));
@@ -40,7 +41,7 @@ TEST(ReferenceShell, ColumnCountEqualsTheLiteralGridOnSmallGrids) {
 }
 
 TEST(ReferenceShell, ColumnCountEqualsTheLiteralGridAtFullSize) {
-    const DiscretizedBall ball = euclidean_ball(1);
+    const formats::DiscretizedBall ball = euclidean_ball(1);
     const uint64_t count = reference_shell_count(ball, ReferenceGeometry{}, 2);
     EXPECT_EQ(count, oracle::reference_shell_count(ball, ReferenceGeometry{}));
     EXPECT_GT(count, 2000000u);  // about the sphere's area
@@ -49,12 +50,12 @@ TEST(ReferenceShell, ColumnCountEqualsTheLiteralGridAtFullSize) {
 TEST(ReferenceShell, SingleVoxelBallGainsNothing) {
     EXPECT_EQ(reference_shell_count(euclidean_ball(0), ReferenceGeometry{}, 1), 0u);
     const double de = de_from_count(0);
-    EXPECT_LT(std::fabs(de), kMissingDe);
+    EXPECT_LT(std::fabs(de), formats::kMissingDe);
 }
 
 TEST(ReferenceShell, ThreadCountDoesNotChangeTheCount) {
     std::mt19937 engine(4);
-    const DiscretizedBall ball = random_ball(4, engine);
+    const formats::DiscretizedBall ball = random_ball(4, engine);
     const ReferenceGeometry g{120, 60, 50};
     EXPECT_EQ(reference_shell_count(ball, g, 1), reference_shell_count(ball, g, 3));
 }
@@ -63,7 +64,7 @@ TEST(ReferenceShell, DigitsOfDeAreFixed) {
     // The count of the radius-1 ball and its value as stored in balls files; worked out
     // independently in IEEE doubles with the same operation order.
     EXPECT_EQ(reference_shell_count(euclidean_ball(1), ReferenceGeometry{}, 2), 2118254u);
-    EXPECT_EQ(format_text("%20.16f", de_from_count(2118254)), "  0.8308861181319003");
+    EXPECT_EQ(formats::format_text("%20.16f", de_from_count(2118254)), "  0.8308861181319003");
 }
 
 TEST(ReferenceShell, DeIsTheRadiusGrowthOfTheEuclideanBall) {
@@ -74,7 +75,7 @@ TEST(ReferenceShell, DeIsTheRadiusGrowthOfTheEuclideanBall) {
     EXPECT_NEAR(grown, static_cast<double>(c), 1.0);
 }
 
-std::string run_compute_de(std::vector<DiscretizedBall>& balls, Matrix& m) {
+std::string run_compute_de(std::vector<formats::DiscretizedBall>& balls, Matrix& m) {
     char* buffer = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buffer, &size);
@@ -86,7 +87,7 @@ std::string run_compute_de(std::vector<DiscretizedBall>& balls, Matrix& m) {
 }
 
 TEST(ComputeDe, FillsMissingValuesAndScalesTheColumns) {
-    std::vector<DiscretizedBall> balls = {euclidean_ball(1, 0.75), euclidean_ball(1)};
+    std::vector<formats::DiscretizedBall> balls = {euclidean_ball(1, 0.75), euclidean_ball(1)};
     FitMatrices fit = create_fit_matrices(2);
     const std::string log = run_compute_de(balls, fit.m);
     const uint64_t c = reference_shell_count(euclidean_ball(1), ReferenceGeometry{}, 2);
@@ -102,7 +103,8 @@ TEST(ComputeDe, FillsMissingValuesAndScalesTheColumns) {
               "generating data set Re [e =  2]...\n"
               "done\n"
               "volume of (Re - R) [e =  2]: " +
-                  std::to_string(c) + "\n" + format_text("de [e =  2]: %f\n", balls[1].de));
+                  std::to_string(c) + "\n" +
+                  formats::format_text("de [e =  2]: %f\n", balls[1].de));
     EXPECT_EQ(fit.m.at(0, 0), 2.0 * 0.75);
     EXPECT_EQ(fit.m.at(1, 0), (0.75 * 0.75) * 3.141592653589793);
     EXPECT_EQ(fit.m.at(2, 0), (0.75 * 0.75 * 0.75) * 4.1887902047863905);

@@ -9,9 +9,10 @@
 #include <filesystem>
 #include <regex>
 
+#include "fit/matrix.h"
+#include "fit/steiner_fit.h"
+#include "formats/errors.h"
 #include "literal_oracle.h"
-#include "matrix.h"
-#include "steiner_fit.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -34,13 +35,13 @@ class TalvikRun : public ::testing::Test {
         volume_ = workloads::boolean_model(30, 28, 26, 0.25, 1, 3, 99);
         workloads::write_data_set(data_, volume_);
         balls_ = scratch_ / "balls.txt";
-        std::vector<DiscretizedBall> balls = workloads::euclidean_balls(1, 4);
+        std::vector<formats::DiscretizedBall> balls = workloads::euclidean_balls(1, 4);
         const double des[] = {0.8308861181319003, 1.7314086001144915, 2.8838096202262022,
                               3.7149449575891254};
         for (size_t i = 0; i < balls.size(); ++i) {
             balls[i].de = des[i];
         }
-        write_file(balls_, format_balls_file(balls));
+        write_file(balls_, formats::format_balls_file(balls));
     }
 
     testing::ProcessResult talvik(std::vector<std::string> args,
@@ -51,7 +52,7 @@ class TalvikRun : public ::testing::Test {
     ScratchDir scratch_;
     std::string data_;
     std::string balls_;
-    BitVolume volume_;
+    formats::BitVolume volume_;
 };
 
 TEST_F(TalvikRun, QuietRunPrintsExactlyThreeLines) {
@@ -64,14 +65,15 @@ TEST_F(TalvikRun, QuietRunPrintsExactlyThreeLines) {
 }
 
 TEST_F(TalvikRun, ShellCountsAndResultsMatchTheVoxelByVoxelAlgorithm) {
-    const BallsFile balls = read_balls_file(balls_);
+    const formats::BallsFile balls = formats::read_balls_file(balls_);
     const std::vector<uint64_t> counts = oracle::shell_counts(volume_, balls.balls, 2);
     const auto r = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
     ASSERT_EQ(r.status, 0) << r.err;
     for (size_t d = 0; d < counts.size(); ++d) {
-        EXPECT_THAT(r.out, HasSubstr(format_text("volume of ((Xe)*)d\\(Xe)* [d = %2u]: %lu\n",
-                                                 static_cast<unsigned>(d + 1),
-                                                 static_cast<unsigned long>(counts[d]))));
+        EXPECT_THAT(r.out,
+                    HasSubstr(formats::format_text("volume of ((Xe)*)d\\(Xe)* [d = %2u]: %lu\n",
+                                                   static_cast<unsigned>(d + 1),
+                                                   static_cast<unsigned long>(counts[d]))));
     }
     // The same fit on the literal counts gives the same printed lines.
     FitMatrices fit = create_fit_matrices(4);
@@ -85,7 +87,7 @@ TEST_F(TalvikRun, ShellCountsAndResultsMatchTheVoxelByVoxelAlgorithm) {
     }
     const IntrinsicVolumes v = solve(fit, VerboseLog(false));
     const std::string expected =
-        format_text("V2: %20.16f\nV1: %20.16f\nV0: %20.16f\n", v.v2, v.v1, v.v0);
+        formats::format_text("V2: %20.16f\nV1: %20.16f\nV0: %20.16f\n", v.v2, v.v1, v.v0);
     EXPECT_EQ(r.out.substr(r.out.size() - expected.size()), expected);
 }
 
@@ -127,18 +129,18 @@ TEST_F(TalvikRun, OutputEqualsTheWordPathAndTheVoxelByVoxelProgramByteForByte) {
     // First Euclidean balls only (the distance path), one without a value, so that the
     // correction value is computed every way as well; then the epsilon ball changed into one
     // that is no Euclidean ball, which puts the whole run on the word path.
-    std::vector<DiscretizedBall> balls = read_balls_file(balls_).balls;
+    std::vector<formats::DiscretizedBall> balls = formats::read_balls_file(balls_).balls;
     balls[0].de = 0.0;
     for (const bool euclidean : {true, false}) {
         if (!euclidean) {
             balls[0].de = 0.8308861181319003;
             balls[2].lengths[1] = 3;  // (1, 0, 2) leaves the ball, (0, 2, 2) stays
         }
-        write_file(balls_, format_balls_file(balls));
+        write_file(balls_, formats::format_balls_file(balls));
         const std::string word_balls = scratch_ / "word_balls.txt";
         const std::string literal_balls = scratch_ / "literal_balls.txt";
-        write_file(word_balls, format_balls_file(balls));
-        write_file(literal_balls, format_balls_file(balls));
+        write_file(word_balls, formats::format_balls_file(balls));
+        write_file(literal_balls, formats::format_balls_file(balls));
         const auto fast = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
         const auto word =
             talvik({"/v", "/d", word_balls, "/b", data_, "/e", "3"}, {"TALVIK_WORD_PATH=1"});
@@ -185,20 +187,22 @@ TEST_F(TalvikRun, UnwritableResultsFileIsReportedAfterTheResults) {
 
 TEST_F(TalvikRun, EpsilonOutOfRangeIsCaughtAfterTheValuesAreWrittenBack) {
     // Five balls, the last without a value: it is computed and stored before the check.
-    write_file(balls_, read_file(balls_) + format_balls_file({workloads::euclidean_ball(1)}));
+    write_file(balls_,
+               read_file(balls_) + formats::format_balls_file({workloads::euclidean_ball(1)}));
     const auto r = talvik({"/v", "/d", balls_, "/b", data_, "/e", "7"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "talvik: Given epsilon '7' is out of range.\n");
     EXPECT_THAT(r.out, HasSubstr("volume of (Re - R) [e =  5]: "));
     // No ball is printed for an index beyond the list.
     EXPECT_EQ(r.out.find("___"), std::string::npos);
-    EXPECT_EQ(read_balls_file(balls_).balls[4].de, read_balls_file(balls_).balls[0].de);
+    EXPECT_EQ(formats::read_balls_file(balls_).balls[4].de,
+              formats::read_balls_file(balls_).balls[0].de);
 }
 
 TEST_F(TalvikRun, MissingValuesAreComputedAndStoredOnce) {
-    write_file(balls_, "3,1\n1,0\n\n" +
-                           format_balls_file({workloads::euclidean_ball(2, 1.7314086001144915),
-                                              workloads::euclidean_ball(3, 2.8838096202262022)}));
+    write_file(balls_, "3,1\n1,0\n\n" + formats::format_balls_file(
+                                            {workloads::euclidean_ball(2, 1.7314086001144915),
+                                             workloads::euclidean_ball(3, 2.8838096202262022)}));
     ASSERT_EQ(talvik({"/d", balls_, "/b", data_, "/e", "1"}).status, 0);
     const std::string rewritten = read_file(balls_);
     EXPECT_THAT(rewritten,
@@ -224,8 +228,9 @@ TEST_F(TalvikRun, TheSingleVoxelBallIsComputedOnEveryRun) {
 }
 
 TEST_F(TalvikRun, TooFewBallsForTheFit) {
-    write_file(balls_, format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
-                                          workloads::euclidean_ball(2, 1.7314086001144915)}));
+    write_file(balls_,
+               formats::format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
+                                           workloads::euclidean_ball(2, 1.7314086001144915)}));
     const auto r = talvik({"/d", balls_, "/b", data_, "/e", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "talvik: Cannot fit V2, V1 and V0 with 2 balls: the discretized-balls file '" +
@@ -238,22 +243,23 @@ TEST_F(TalvikRun, BallsWithoutThreeDistinctValuesAreRefusedOnceTheValuesAreStore
         "talvik: Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at least "
         "three balls with distinct de values).\n";
     // Radii 1, 2, 2, the middle one without a value.
-    write_file(balls_, format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
-                                          workloads::euclidean_ball(2),
-                                          workloads::euclidean_ball(2, 1.7314086001144915)}));
+    write_file(balls_,
+               formats::format_balls_file({workloads::euclidean_ball(1, 0.8308861181319003),
+                                           workloads::euclidean_ball(2),
+                                           workloads::euclidean_ball(2, 1.7314086001144915)}));
     const auto r = talvik({"/d", balls_, "/b", data_, "/e", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, singular);
     EXPECT_EQ(r.out, "");
-    EXPECT_EQ(read_balls_file(balls_).balls[1].de, 1.7314086001144915);
-    const DiscretizedBall one = workloads::euclidean_ball(1, 0.8308861181319003);
-    write_file(balls_, format_balls_file({one, one, one}));
+    EXPECT_EQ(formats::read_balls_file(balls_).balls[1].de, 1.7314086001144915);
+    const formats::DiscretizedBall one = workloads::euclidean_ball(1, 0.8308861181319003);
+    write_file(balls_, formats::format_balls_file({one, one, one}));
     EXPECT_EQ(talvik({"/d", balls_, "/b", data_, "/e", "1"}).err, singular);
 }
 
 TEST_F(TalvikRun, DataSetWithoutAMeasuringWindowIsRefused) {
     const std::string small = scratch_ / "small";
-    workloads::write_data_set(small, BitVolume(30, 10, 30));
+    workloads::write_data_set(small, formats::BitVolume(30, 10, 30));
     const auto r = talvik({"/d", balls_, "/b", small, "/e", "1"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "talvik: Data set '" + small +
@@ -263,9 +269,9 @@ TEST_F(TalvikRun, DataSetWithoutAMeasuringWindowIsRefused) {
 
 TEST_F(TalvikRun, EmptyAndFullSetsHaveNoShells) {
     for (const bool full : {false, true}) {
-        BitVolume v(16, 16, 16);
+        formats::BitVolume v(16, 16, 16);
         if (full) {
-            for (SliceBits& plane : v.planes) {
+            for (formats::SliceBits& plane : v.planes) {
                 std::fill(plane.bytes.begin(), plane.bytes.end() - 1, 0xFF);
             }
         }
@@ -274,7 +280,7 @@ TEST_F(TalvikRun, EmptyAndFullSetsHaveNoShells) {
         const auto r = talvik({"/v", "/d", balls_, "/b", dir, "/e", "2"});
         ASSERT_EQ(r.status, 0) << r.err;
         for (int d = 1; d <= 4; ++d) {
-            EXPECT_THAT(r.out, HasSubstr(format_text("[d = %2d]: 0\n", d)));
+            EXPECT_THAT(r.out, HasSubstr(formats::format_text("[d = %2d]: 0\n", d)));
         }
         EXPECT_THAT(r.out, HasSubstr("V2:   0.0000000000000000\n"));
     }

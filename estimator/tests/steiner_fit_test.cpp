@@ -1,10 +1,11 @@
-#include "steiner_fit.h"
+#include "fit/steiner_fit.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
+#include "formats/errors.h"
 #include "test_support.h"
 
 namespace talvik {
@@ -117,7 +118,7 @@ TEST(SteinerFit, FewerThanThreeBallsCannotBeFitted) {
         try {
             solve(fit, VerboseLog(false));
             ADD_FAILURE() << des.size() << " balls fitted";
-        } catch (const FatalError& error) {
+        } catch (const formats::FatalError& error) {
             EXPECT_EQ(std::string(error.what()),
                       "Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at "
                       "least three balls with distinct de values).\n");
@@ -136,7 +137,7 @@ TEST(SteinerFit, BallsThatCannotDetermineTheFitAreRefused) {
         try {
             check_fit_is_determined(fit_for(des, std::vector<double>(des.size(), 0.1)).m);
             ADD_FAILURE() << des.size() << " balls accepted, the second de " << des[1];
-        } catch (const FatalError& error) {
+        } catch (const formats::FatalError& error) {
             EXPECT_THAT(error.what(), HasSubstr("M*Mt is singular"));
         }
     }

@@ -48,8 +48,8 @@ std::string read_file(const std::string& path) {
     return text.str();
 }
 
-BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64_t seed) {
-    BitVolume volume(w, h, s);
+formats::BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64_t seed) {
+    formats::BitVolume volume(w, h, s);
     std::mt19937_64 engine(seed);
     std::uniform_real_distribution<double> uniform(0.0, 1.0);
     for (int32_t z = 0; z < s; ++z) {
@@ -64,9 +64,9 @@ BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64
     return volume;
 }
 
-BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t max_radius,
-                       uint64_t seed) {
-    BitVolume volume(w, h, s);
+formats::BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t max_radius,
+                                uint64_t seed) {
+    formats::BitVolume volume(w, h, s);
     std::mt19937_64 engine(seed);
     for (int32_t i = 0; i < count; ++i) {
         const int32_t r = static_cast<int32_t>(engine() % static_cast<uint64_t>(max_radius + 1));

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "bit_volume.h"
+#include "formats/bit_volume.h"
 
 namespace talvik::testing {
 
@@ -29,12 +29,12 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 
 // A volume of independent voxels, each set with probability `fraction`.
-BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64_t seed);
+formats::BitVolume random_volume(int32_t w, int32_t h, int32_t s, double fraction, uint64_t seed);
 
 // A union of `count` random balls of radius up to `max_radius`: solid regions with inner
 // voxels, unlike independent noise.
-BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t max_radius,
-                       uint64_t seed);
+formats::BitVolume random_blobs(int32_t w, int32_t h, int32_t s, int32_t count, int32_t max_radius,
+                                uint64_t seed);
 
 struct ProcessResult {
     int status = -1;

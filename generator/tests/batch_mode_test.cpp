@@ -8,7 +8,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "model_file.h"
+#include "formats/model_file.h"
 #include "test_support.h"
 
 namespace brisolt {
@@ -45,7 +45,7 @@ std::vector<std::pair<std::string, std::string>> snapshot(const fs::path& root) 
 TEST(BatchOptions, ReadsEveryField) {
     BatchOptions o;
     ASSERT_EQ(parse_batch_options(arguments("/o"), o), "");
-    const ModelParameters& m = o.request.model;
+    const formats::ModelParameters& m = o.request.model;
     EXPECT_EQ(m.max_x, 30u);
     EXPECT_EQ(m.max_y, 20u);
     EXPECT_EQ(m.max_z, 10u);
@@ -166,9 +166,10 @@ TEST_F(BatchProcess, WritesTheModelBesideEachDataSet) {
     ASSERT_NE(count_at, std::string::npos) << result.out;
     const int32_t balls = std::stoi(result.out.substr(count_at + 4));
     for (const char* set : {"s000", "s001"}) {
-        ModelRecord r;
+        formats::ModelRecord r;
         std::string error;
-        ASSERT_TRUE(parse_model_text(read_file(dir_ / (std::string(set) + "/model.txt")), r, error))
+        ASSERT_TRUE(formats::parse_model_text(read_file(dir_ / (std::string(set) + "/model.txt")),
+                                              r, error))
             << set << ": " << error;
         EXPECT_EQ(r.parameters.max_x, 30u);
         EXPECT_EQ(r.parameters.max_y, 20u);

@@ -22,7 +22,7 @@ namespace {
 
 using Voxel = std::tuple<int32_t, int32_t, int32_t>;
 
-std::set<Voxel> set_voxels(const talvik::BitVolume& v) {
+std::set<Voxel> set_voxels(const formats::BitVolume& v) {
     std::set<Voxel> voxels;
     for (int32_t z = 0; z < v.slice_count; ++z) {
         for (int32_t y = 0; y < v.height; ++y) {
@@ -36,24 +36,24 @@ std::set<Voxel> set_voxels(const talvik::BitVolume& v) {
     return voxels;
 }
 
-talvik::BitVolume volume_of(uint32_t x, uint32_t y, uint32_t z) {
-    talvik::BitVolume volume;
+formats::BitVolume volume_of(uint32_t x, uint32_t y, uint32_t z) {
+    formats::BitVolume volume;
     RunError error;
     EXPECT_TRUE(volume_allocate(volume, x, y, z, error));
     return volume;
 }
 
-ModelParameters model(const std::string& law, double p1, double p2, uint32_t max_radius = 10,
-                      uint32_t size = 100) {
+formats::ModelParameters model(const std::string& law, double p1, double p2,
+                               uint32_t max_radius = 10, uint32_t size = 100) {
     return testing::cube_model(law, p1, p2, max_radius, size);
 }
 
 TEST(BallCount, MeanIsFormedLeftToRight) {
-    const ModelParameters p = model("Uniform", 1, 4);
+    const formats::ModelParameters p = model("Uniform", 1, 4);
     // lambda times the product would give 1771.5610000000001.
     EXPECT_EQ(ball_count_mean(p), 1771.561);
     EXPECT_EQ(ball_count_mean(p), ((0.001 * 121) * 121) * 121);
-    ModelParameters q = p;
+    formats::ModelParameters q = p;
     q.max_x = 1000;
     q.max_y = 1;
     q.max_z = 7;
@@ -71,13 +71,13 @@ TEST(BallCount, IsOnePoissonDrawTruncated) {
 }
 
 TEST(VoxelRule, UnitBallAtTheCornerOfATinyBox) {
-    talvik::BitVolume v = volume_of(2, 2, 2);
+    formats::BitVolume v = volume_of(2, 2, 2);
     volume_add_ball(v, 0, 0, 0, 1);
     EXPECT_EQ(set_voxels(v), (std::set<Voxel>{{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}}));
 }
 
 TEST(VoxelRule, RadiusTwoSetsThe33LatticePointsWithinDistanceTwo) {
-    talvik::BitVolume v = volume_of(10, 10, 10);
+    formats::BitVolume v = volume_of(10, 10, 10);
     volume_add_ball(v, 5, 5, 5, 2);
     const std::set<Voxel> voxels = set_voxels(v);
     EXPECT_EQ(voxels.size(), 33u);
@@ -87,10 +87,10 @@ TEST(VoxelRule, RadiusTwoSetsThe33LatticePointsWithinDistanceTwo) {
 }
 
 TEST(VoxelRule, BallsOutsideTheBoxSetOnlyTheirPartInside) {
-    talvik::BitVolume v = volume_of(10, 10, 10);
+    formats::BitVolume v = volume_of(10, 10, 10);
     volume_add_ball(v, -3, 4, 4, 3);
     EXPECT_EQ(set_voxels(v), (std::set<Voxel>{{0, 4, 4}}));
-    talvik::BitVolume w = volume_of(10, 10, 10);
+    formats::BitVolume w = volume_of(10, 10, 10);
     volume_add_ball(w, 12, 5, 5, 1);
     volume_add_ball(w, 5, 5, -1, 0);
     volume_add_ball(w, 5, 5, 10, 0);
@@ -98,7 +98,7 @@ TEST(VoxelRule, BallsOutsideTheBoxSetOnlyTheirPartInside) {
 }
 
 TEST(VoxelRule, RadiusZeroSetsTheCentreOnlyAndVoxelsStaySet) {
-    talvik::BitVolume v = volume_of(7, 3, 2);
+    formats::BitVolume v = volume_of(7, 3, 2);
     volume_add_ball(v, 6, 2, 1, 0);
     volume_add_ball(v, 6, 2, 1, 0);
     EXPECT_EQ(set_voxels(v), (std::set<Voxel>{{6, 2, 1}}));
@@ -108,8 +108,8 @@ TEST(VoxelRule, RowRunsMatchTheVoxelByVoxelRule) {
     std::mt19937 engine(7);
     for (const auto& [w, h, s] :
          {std::tuple{13, 7, 9}, {37, 5, 3}, {8, 8, 8}, {1, 1, 1}, {64, 3, 20}, {17, 17, 1}}) {
-        talvik::BitVolume fast = volume_of(w, h, s);
-        talvik::BitVolume slow = volume_of(w, h, s);
+        formats::BitVolume fast = volume_of(w, h, s);
+        formats::BitVolume slow = volume_of(w, h, s);
         for (int i = 0; i < 60; ++i) {
             const int32_t r = static_cast<int32_t>(engine() % 12);
             const int32_t cx = static_cast<int32_t>(engine() % (w + 2 * r + 1)) - r;
@@ -129,14 +129,14 @@ TEST(ModelVolume, PlanesHoldOneSpareBitAndStartClear) {
     EXPECT_EQ(volume_of(4, 4, 1).planes[0].bytes.size(), 3u);
     EXPECT_EQ(volume_of(17, 1, 1).planes[0].bytes.size(), 3u);
     EXPECT_EQ(volume_of(5, 3, 1).planes[0].bytes.size(), 2u);
-    const talvik::BitVolume v = volume_of(1000, 1000, 2);
+    const formats::BitVolume v = volume_of(1000, 1000, 2);
     EXPECT_EQ(v.planes.size(), 2u);
     EXPECT_EQ(v.planes[1].bytes.size(), 125001u);
     EXPECT_TRUE(set_voxels(volume_of(9, 9, 9)).empty());
 }
 
 TEST(ModelVolume, AllocationClearsTheErrorAndReleaseFreesThePlanes) {
-    talvik::BitVolume v;
+    formats::BitVolume v;
     RunError error;
     error.set("earlier");
     EXPECT_TRUE(volume_allocate(v, 3, 2, 4, error));
@@ -156,7 +156,7 @@ TEST(ModelVolume, NoMemoryIsReportedNotThrown) {
     if (child == 0) {
         const rlimit limit{64 << 20, 64 << 20};
         ::setrlimit(RLIMIT_AS, &limit);
-        talvik::BitVolume v;
+        formats::BitVolume v;
         RunError error;
         const bool ok = volume_allocate(v, 1000, 1000, 1000, error);
         ::_exit(!ok && error.flag && error.text == "Memory allocation error!" ? 0 : 1);
@@ -168,7 +168,7 @@ TEST(ModelVolume, NoMemoryIsReportedNotThrown) {
 }
 
 TEST(DrawBall, CentresThenRadiusInThatOrder) {
-    const ModelParameters p = model("Uniform", 1.0, 4.0);
+    const formats::ModelParameters p = model("Uniform", 1.0, 4.0);
     Random::set_seed(0.3);
     BallSources sources;
     const Ball ball = draw_ball(p, sources);
@@ -196,7 +196,7 @@ TEST(DrawBall, OtherLawNamesGiveRadiusMaxWithoutADraw) {
     }
 }
 
-std::map<int32_t, int> radius_counts(const ModelParameters& p, int n) {
+std::map<int32_t, int> radius_counts(const formats::ModelParameters& p, int n) {
     BallSources sources;
     std::map<int32_t, int> counts;
     for (int i = 0; i < n; ++i) {
@@ -227,7 +227,7 @@ TEST(RadiusLaws, UniformRedrawKeepsZeroToMaxAndZeroTwiceAsOften) {
 
 TEST(RadiusLaws, LogNormalAndExponentialStayWithinMax) {
     Random::set_seed(0.13);
-    for (const ModelParameters& p :
+    for (const formats::ModelParameters& p :
          {model("LogNormal", 1.0, 0.8, 4), model("Exponential", 3.0, 0.0, 4),
           model("Exponential", -0.5, 0.0, 4), model("LogNormal", -3.0, 0.1, 4)}) {
         const auto counts = radius_counts(p, 5000);
@@ -242,7 +242,7 @@ TEST(RadiusLaws, LogNormalAndExponentialStayWithinMax) {
 
 TEST(Centres, CoverTheBoxEnlargedByMaxRadiusButNeverMinusR) {
     Random::set_seed(0.14);
-    const ModelParameters p = model("Other", 0.0, 0.0, 10, 100);
+    const formats::ModelParameters p = model("Other", 0.0, 0.0, 10, 100);
     BallSources sources;
     std::set<int32_t> xs;
     std::set<int32_t> zs;

@@ -9,8 +9,8 @@
 #include <filesystem>
 #include <random>
 
+#include "formats/slice_file.h"
 #include "literal_oracles.h"
-#include "slice_file.h"
 #include "test_support.h"
 
 namespace brisolt {
@@ -21,8 +21,8 @@ using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
 
-talvik::BitVolume volume_of(int32_t x, int32_t y, int32_t z) {
-    return talvik::BitVolume(x, y, z);
+formats::BitVolume volume_of(int32_t x, int32_t y, int32_t z) {
+    return formats::BitVolume(x, y, z);
 }
 
 TEST(DataSetNames, DirectoryAndSliceNamesCarryThePrefixTwice) {
@@ -42,14 +42,14 @@ TEST(DataSetNames, LongPathsAreNotCut) {
 }
 
 TEST(SliceFileBytes, TenByTwoWithTheFirstAndLastVoxelOfRowZero) {
-    talvik::BitVolume v = volume_of(10, 2, 1);
+    formats::BitVolume v = volume_of(10, 2, 1);
     v.set(0, 0, 0);
     v.set(9, 0, 0);
     EXPECT_EQ(slice_file_contents(v, 0), std::string("P4\n10 2\n\x80\x40\x00\x00", 12));
 }
 
 TEST(SliceFileBytes, EightWideRowsAreOneByteEachWithoutPadding) {
-    talvik::BitVolume v = volume_of(8, 3, 1);
+    formats::BitVolume v = volume_of(8, 3, 1);
     for (int32_t x = 0; x < 8; ++x) {
         v.set(x, 1, 0);
     }
@@ -58,7 +58,7 @@ TEST(SliceFileBytes, EightWideRowsAreOneByteEachWithoutPadding) {
 }
 
 TEST(SliceFileBytes, PaddingBitsAreZeroEvenWhenTheNextRowIsFull) {
-    talvik::BitVolume v = volume_of(3, 2, 1);
+    formats::BitVolume v = volume_of(3, 2, 1);
     for (int32_t x = 0; x < 3; ++x) {
         v.set(x, 0, 0);
         v.set(x, 1, 0);
@@ -70,7 +70,7 @@ TEST(SliceFileBytes, MatchesTheBitByBitRasterAndReadsBack) {
     std::mt19937 engine(11);
     for (int32_t w = 1; w <= 41; w += 4) {
         for (const int32_t h : {1, 2, 7, 16}) {
-            talvik::BitVolume v = volume_of(w, h, 2);
+            formats::BitVolume v = volume_of(w, h, 2);
             for (int32_t y = 0; y < h; ++y) {
                 for (int32_t x = 0; x < w; ++x) {
                     if (engine() % 3 == 0) {
@@ -82,8 +82,8 @@ TEST(SliceFileBytes, MatchesTheBitByBitRasterAndReadsBack) {
             ASSERT_EQ(file, testing::literal_slice_file(v, 1)) << w << "x" << h;
             const std::span<const uint8_t> bytes(reinterpret_cast<const uint8_t*>(file.data()),
                                                  file.size());
-            const talvik::SliceReadResult back = talvik::read_slice(bytes);
-            ASSERT_EQ(back.status, talvik::SliceStatus::ok);
+            const formats::SliceReadResult back = formats::read_slice(bytes);
+            ASSERT_EQ(back.status, formats::SliceStatus::ok);
             EXPECT_EQ(back.width, w);
             EXPECT_EQ(back.height, h);
             EXPECT_EQ(back.bits.bytes, v.planes[1].bytes) << w << "x" << h;

@@ -21,8 +21,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "data_set.h"
 #include "data_set_writer.h"
+#include "formats/data_set.h"
 #include "random/random.h"
 #include "test_support.h"
 #include "typed_spin_box.h"
@@ -366,7 +366,7 @@ TEST_F(GeneratorDialog, RunKeepsTheDialogResponsiveAndTheCloseBoxAsks) {
     EXPECT_EQ(generate()->text(), "Generate");
     EXPECT_TRUE(generate()->isEnabled());
     EXPECT_TRUE(edit("m_lambda")->isEnabled());
-    EXPECT_EQ(talvik::list_slice_files(out / "000").size(), 100u);
+    EXPECT_EQ(formats::list_slice_files(out / "000").size(), 100u);
     EXPECT_EQ(status(), "1 of 1 data sets written.");
 
     // Agreeing to close cancels a run and leaves no trace of its unfinished data set.

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "data_set.h"
 #include "data_set_writer.h"
-#include "diagnostics.h"
+#include "formats/data_set.h"
+
 #include "literal_oracles.h"
 #include "random/poisson.h"
 #include "test_support.h"
@@ -110,13 +110,13 @@ TEST(SampledRun, DataSetsLoadInTheEstimatorWithTheSampledVoxels) {
     ASSERT_EQ(plan_run(r).ball_count, plan.ball_count);
     BallSources sources;
     for (uint32_t i = 0; i < 3; ++i) {
-        talvik::BitVolume expected(23, 17, 12);
+        formats::BitVolume expected(23, 17, 12);
         for (int32_t k = 0; k < plan.ball_count; ++k) {
             const Ball b = draw_ball(r.model, sources);
             testing::literal_add_ball(expected, b.cx, b.cy, b.cz, b.r);
         }
         const std::string set = dir / ("p00" + std::to_string(i));
-        const talvik::WordVolume loaded = talvik::load_data_set(set);
+        const formats::WordVolume loaded = formats::load_data_set(set);
         ASSERT_EQ(loaded.width(), 23);
         ASSERT_EQ(loaded.height(), 17);
         ASSERT_EQ(loaded.slices(), 12);
@@ -131,7 +131,7 @@ TEST(SampledRun, DataSetsLoadInTheEstimatorWithTheSampledVoxels) {
             }
         }
         EXPECT_GT(set_voxels, 0u);
-        const std::vector<std::string> slices = talvik::list_slice_files(set);
+        const std::vector<std::string> slices = formats::list_slice_files(set);
         ASSERT_EQ(slices.size(), 12u);
         EXPECT_EQ(slices[10], set + "/pslice010.pbm");
     }
@@ -259,7 +259,7 @@ TEST(SampledRun, FailureKeepsTheEarlierDataSetsAndMakesNoLaterOnes) {
     EXPECT_TRUE(run.failed());
     EXPECT_EQ(run.error(), "Error creating directory " + (dir / "p001") + "!");
     EXPECT_EQ(run.data_sets_written(), 1u);
-    EXPECT_EQ(talvik::list_slice_files(dir / "p000").size(), 12u);
+    EXPECT_EQ(formats::list_slice_files(dir / "p000").size(), 12u);
     EXPECT_FALSE(fs::exists(dir / "p002"));
 }
 

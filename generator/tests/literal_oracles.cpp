@@ -4,7 +4,7 @@
 
 namespace brisolt::testing {
 
-void literal_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r) {
+void literal_add_ball(formats::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r) {
     for (int32_t z = std::max(0, cz - r - 1); z < std::min(volume.slice_count, cz + r + 1); ++z) {
         for (int32_t y = std::max(0, cy - r - 1); y < std::min(volume.height, cy + r + 1); ++y) {
             for (int32_t x = std::max(0, cx - r - 1); x < std::min(volume.width, cx + r + 1); ++x) {
@@ -16,7 +16,7 @@ void literal_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t
     }
 }
 
-std::string literal_slice_file(const talvik::BitVolume& volume, int32_t z) {
+std::string literal_slice_file(const formats::BitVolume& volume, int32_t z) {
     std::string file =
         "P4\n" + std::to_string(volume.width) + " " + std::to_string(volume.height) + "\n";
     const std::vector<uint8_t>& plane = volume.planes[static_cast<size_t>(z)].bytes;

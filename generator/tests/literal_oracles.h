@@ -5,14 +5,14 @@
 #include <cstdint>
 #include <string>
 
-#include "bit_volume.h"
+#include "formats/bit_volume.h"
 
 namespace brisolt::testing {
 
 // Scans the clipped box cx - r - 1 .. cx + r (likewise y, z) and tests every voxel.
-void literal_add_ball(talvik::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r);
+void literal_add_ball(formats::BitVolume& volume, int32_t cx, int32_t cy, int32_t cz, int32_t r);
 
 // The slice file of plane z, built one bit at a time from the packed plane.
-std::string literal_slice_file(const talvik::BitVolume& volume, int32_t z);
+std::string literal_slice_file(const formats::BitVolume& volume, int32_t z);
 
 }  // namespace brisolt::testing

@@ -11,7 +11,8 @@
 namespace brisolt {
 namespace {
 
-ModelParameters model(const std::string& law, double p1, double p2, uint32_t max_radius = 5) {
+formats::ModelParameters model(const std::string& law, double p1, double p2,
+                               uint32_t max_radius = 5) {
     return testing::cube_model(law, p1, p2, max_radius, 50);
 }
 
@@ -20,13 +21,13 @@ TEST(ModelProblem, UsableParametersPass) {
     EXPECT_EQ(model_problem(model("LogNormal", 1, 0.5)), "");
     EXPECT_EQ(model_problem(model("Exponential", 2, 0)), "");
     EXPECT_EQ(model_problem(model("anything", 0, 0)), "");
-    ModelParameters empty = model("Uniform", 1, 4);
+    formats::ModelParameters empty = model("Uniform", 1, 4);
     empty.lambda = 0.0;  // no balls: empty data sets
     EXPECT_EQ(model_problem(empty), "");
 }
 
 TEST(ModelProblem, SizesOutsideOneTo1000) {
-    ModelParameters p = model("Uniform", 1, 4);
+    formats::ModelParameters p = model("Uniform", 1, 4);
     p.max_y = 0;
     EXPECT_EQ(model_problem(p), "Max. y must be from 1 to 1000, not 0.");
     p.max_y = 50;
@@ -36,7 +37,7 @@ TEST(ModelProblem, SizesOutsideOneTo1000) {
 
 TEST(ModelProblem, NonFiniteAndNegativeNumbers) {
     const double inf = std::numeric_limits<double>::infinity();
-    ModelParameters p = model("Uniform", 1, 4);
+    formats::ModelParameters p = model("Uniform", 1, 4);
     p.lambda = std::nan("");
     EXPECT_EQ(model_problem(p), "Lambda must be a finite number, not nan.");
     p.lambda = -0.001;
@@ -51,7 +52,7 @@ TEST(ModelProblem, NonFiniteAndNegativeNumbers) {
 }
 
 TEST(ModelProblem, MeansBeyondA32BitCount) {
-    ModelParameters p = model("Uniform", 1, 4, 1000);
+    formats::ModelParameters p = model("Uniform", 1, 4, 1000);
     p.max_x = p.max_y = p.max_z = 1000;
     p.lambda = 0.07;  // mu = 0.07 * 3001^3, about 1.9e9: still fits
     EXPECT_EQ(model_problem(p), "");
@@ -96,8 +97,9 @@ TEST(RadiusAcceptance, ChanceOfAKeptDrawPerLaw) {
 
 // The computed chance against the kept fraction of the laws' own draws.
 TEST(RadiusAcceptance, MatchesTheRedrawsOfTheSampler) {
-    for (const ModelParameters& p : {model("Uniform", -10, 10, 3), model("Exponential", 4, 0, 2),
-                                     model("LogNormal", 1.5, 1, 3)}) {
+    for (const formats::ModelParameters& p :
+         {model("Uniform", -10, 10, 3), model("Exponential", 4, 0, 2),
+          model("LogNormal", 1.5, 1, 3)}) {
         Random::set_seed(0.77);
         BallSources sources;
         const int balls = 20000;

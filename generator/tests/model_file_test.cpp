@@ -1,4 +1,4 @@
-#include "model_file.h"
+#include "formats/model_file.h"
 
 #include <gtest/gtest.h>
 
@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <numbers>
 
-#include "data_set.h"
 #include "data_set_writer.h"
+#include "formats/data_set.h"
 #include "generator_run.h"
 #include "model_fixtures.h"
 #include "radius_law.h"
@@ -24,8 +24,8 @@ using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
 
-ModelRecord small_record() {
-    ModelRecord r;
+formats::ModelRecord small_record() {
+    formats::ModelRecord r;
     r.parameters = testing::cube_model("Uniform", 1.0, 3.5, 2, 4);
     r.parameters.max_y = 5;
     r.parameters.max_z = 6;
@@ -41,7 +41,7 @@ ModelRecord small_record() {
 }
 
 TEST(ModelFile, OneLinePerValueRealsWithSeventeenDigits) {
-    EXPECT_EQ(model_file_text(small_record()),
+    EXPECT_EQ(formats::model_file_text(small_record()),
               "x = 4\n"
               "y = 5\n"
               "z = 6\n"
@@ -64,18 +64,18 @@ TEST(ModelFile, OneLinePerValueRealsWithSeventeenDigits) {
               "p_r1 = 0.40000000000000002\n"
               "p_r2 = 0.59999999999999998\n"
               "measured_V3 = 0.69999999999999996\n");
-    EXPECT_EQ(model_file_path("out/ball007"), "out/ball007/model.txt");
+    EXPECT_EQ(formats::model_file_path("out/ball007"), "out/ball007/model.txt");
 }
 
 TEST(ModelFile, ALawTypedWithALineBreakStaysOnItsLine) {
-    ModelRecord r = small_record();
+    formats::ModelRecord r = small_record();
     r.parameters.distribution = "two\nlines\r";
-    const std::string text = model_file_text(r);
+    const std::string text = formats::model_file_text(r);
     EXPECT_NE(text.find("\nlaw = two lines \np1 = 1\n"), std::string::npos) << text;
 }
 
 TEST(ModelFile, ReadsBackEveryValueExactly) {
-    ModelRecord r;
+    formats::ModelRecord r;
     r.parameters = testing::cube_model("LogNormal", 1.5, 0.4, 12, 160);
     r.parameters.lambda = 0.000123;
     r.seed = 20261208;
@@ -83,44 +83,44 @@ TEST(ModelFile, ReadsBackEveryValueExactly) {
     r.mean_count = ball_count_mean(r.parameters);
     r.truth = model_truth(r.parameters);
     r.measured_v3 = 1.0 / 3.0;
-    ModelRecord back;
+    formats::ModelRecord back;
     std::string error;
-    ASSERT_TRUE(parse_model_text(model_file_text(r), back, error)) << error;
+    ASSERT_TRUE(formats::parse_model_text(formats::model_file_text(r), back, error)) << error;
     EXPECT_EQ(error, "");
     // Seventeen digits give every double back, so the texts agree only when every value does.
-    EXPECT_EQ(model_file_text(back), model_file_text(r));
+    EXPECT_EQ(formats::model_file_text(back), formats::model_file_text(r));
     EXPECT_EQ(back.truth.radius_law.size(), 13u);
     EXPECT_EQ(back.parameters.lambda, 0.000123);
 }
 
 TEST(ModelFile, ReadingNamesWhatIsWrong) {
-    const std::string good = model_file_text(small_record());
-    ModelRecord r;
+    const std::string good = formats::model_file_text(small_record());
+    formats::ModelRecord r;
     std::string error;
     std::string text = good;
     text.erase(text.find("p_r2 = "), std::string("p_r2 = 0.59999999999999998\n").size());
-    EXPECT_FALSE(parse_model_text(text, r, error));
+    EXPECT_FALSE(formats::parse_model_text(text, r, error));
     EXPECT_EQ(error, "no line 'p_r2 = ...'.");
     text = good;
     text.replace(text.find("lambda = 0.1"), 12, "lambda = 0,1");
-    EXPECT_FALSE(parse_model_text(text, r, error));
+    EXPECT_FALSE(formats::parse_model_text(text, r, error));
     EXPECT_EQ(error, "the value of 'lambda' does not read: '0,10000000000000001'.");
-    EXPECT_FALSE(parse_model_text("# comment\n" + good, r, error));
+    EXPECT_FALSE(formats::parse_model_text("# comment\n" + good, r, error));
     EXPECT_EQ(error, "the line '# comment' is not 'name = value'.");
     text = good;
     text.replace(text.find("radius = 2"), 10, "radius = 4000000000");
-    EXPECT_FALSE(parse_model_text(text, r, error));
+    EXPECT_FALSE(formats::parse_model_text(text, r, error));
     EXPECT_EQ(error, "no line 'p_r3 = ...'.");
 }
 
 TEST(ModelFile, VolumeFractionCountsTheSetVoxels) {
-    talvik::BitVolume v(5, 3, 2);
-    EXPECT_EQ(volume_fraction(v), 0.0);
+    formats::BitVolume v(5, 3, 2);
+    EXPECT_EQ(formats::volume_fraction(v), 0.0);
     v.set(0, 0, 0);
     v.set(4, 2, 1);
     v.set(2, 1, 1);
-    EXPECT_EQ(volume_fraction(v), 3.0 / 30.0);
-    EXPECT_EQ(volume_fraction(talvik::BitVolume()), 0.0);
+    EXPECT_EQ(formats::volume_fraction(v), 3.0 / 30.0);
+    EXPECT_EQ(formats::volume_fraction(formats::BitVolume()), 0.0);
 }
 
 GenerationRequest request_for(const std::string& out, uint32_t count) {
@@ -136,7 +136,7 @@ GenerationRequest request_for(const std::string& out, uint32_t count) {
 }
 
 double loaded_fraction(const std::string& directory) {
-    const talvik::WordVolume v = talvik::load_data_set(directory);
+    const formats::WordVolume v = formats::load_data_set(directory);
     uint64_t set = 0;
     for (int32_t z = 0; z < v.slices(); ++z) {
         for (int32_t y = 0; y < v.height(); ++y) {
@@ -167,7 +167,7 @@ TEST(ModelFileOfARun, EveryDataSetGetsItsModelAfterItsSlices) {
     const RunPlan plan = run_seeded(request);
     for (const char* set : {"m000", "m001"}) {
         const std::string directory = dir / set;
-        ModelRecord expected;
+        formats::ModelRecord expected;
         expected.parameters = request.model;
         expected.seed = 1733650000;
         expected.balls = plan.ball_count;
@@ -175,9 +175,9 @@ TEST(ModelFileOfARun, EveryDataSetGetsItsModelAfterItsSlices) {
         expected.truth = model_truth(request.model);
         expected.measured_v3 = loaded_fraction(directory);
         EXPECT_GT(expected.measured_v3, 0.0);
-        EXPECT_EQ(read_file(directory + "/model.txt"), model_file_text(expected)) << set;
+        EXPECT_EQ(read_file(directory + "/model.txt"), formats::model_file_text(expected)) << set;
         // The estimator sees the slices only.
-        EXPECT_EQ(talvik::list_slice_files(directory).size(), 9u);
+        EXPECT_EQ(formats::list_slice_files(directory).size(), 9u);
     }
     EXPECT_NE(read_file(dir / "m000/model.txt"), read_file(dir / "m001/model.txt"));
 }
@@ -222,10 +222,10 @@ TEST(ModelFileOfARun, TrueVolumeFractionAgreesWithALargeBox) {
     request.count = 1;
     run_seeded(request);
 
-    ModelRecord model;
+    formats::ModelRecord model;
     std::string error;
-    ASSERT_TRUE(parse_model_text(read_file(dir / "000/model.txt"), model, error)) << error;
-    const talvik::WordVolume v = talvik::load_data_set(dir / "000");
+    ASSERT_TRUE(formats::parse_model_text(read_file(dir / "000/model.txt"), model, error)) << error;
+    const formats::WordVolume v = formats::load_data_set(dir / "000");
     const int32_t first = static_cast<int32_t>(request.model.max_radius) + 1;
     uint64_t set = 0;
     for (int32_t z = first; z < v.slices(); ++z) {

@@ -7,9 +7,9 @@
 
 namespace brisolt::testing {
 
-inline ModelParameters cube_model(const std::string& law, double p1, double p2, uint32_t max_radius,
-                                  uint32_t size) {
-    ModelParameters p;
+inline formats::ModelParameters cube_model(const std::string& law, double p1, double p2,
+                                           uint32_t max_radius, uint32_t size) {
+    formats::ModelParameters p;
     p.max_x = p.max_y = p.max_z = size;
     p.lambda = 0.001;
     p.max_radius = max_radius;

@@ -12,7 +12,7 @@
 namespace brisolt {
 namespace {
 
-ModelParameters model(const std::string& law, double p1, double p2, uint32_t max_radius) {
+formats::ModelParameters model(const std::string& law, double p1, double p2, uint32_t max_radius) {
     return testing::cube_model(law, p1, p2, max_radius, 50);
 }
 
@@ -35,7 +35,7 @@ struct ChiSquare {
     int degrees = 0;
 };
 
-ChiSquare radius_histogram_fit(const ModelParameters& p, int n) {
+ChiSquare radius_histogram_fit(const formats::ModelParameters& p, int n) {
     const std::vector<double> law = radius_law(p);
     std::vector<int> counts(law.size());
     BallSources sources;
@@ -122,14 +122,14 @@ TEST(RadiusLaw, AnyOtherLawGivesMax) {
 }
 
 TEST(RadiusLaw, SumsToOneAndItsMassIsTheAcceptanceOfTheRedraw) {
-    const ModelParameters cases[] = {
+    const formats::ModelParameters cases[] = {
         model("Uniform", -5.0, 5.0, 3),      model("Uniform", 1.3, 7.8, 5),
         model("Uniform", -50.0, 2.0, 5),     model("Uniform", 0.2, 900.0, 1000),
         model("LogNormal", 1.0, 0.8, 6),     model("LogNormal", 3.0, 0.5, 5),
         model("LogNormal", -2.0, 1.5, 2),    model("LogNormal", 1.5, -0.4, 12),
         model("Exponential", 3.0, 0.0, 8),   model("Exponential", 40.0, 0.0, 3),
         model("Exponential", 0.05, 0.0, 10), model("Exponential", -2.0, 0.0, 4)};
-    for (const ModelParameters& p : cases) {
+    for (const formats::ModelParameters& p : cases) {
         const std::vector<double> law = radius_law(p);
         ASSERT_EQ(law.size(), p.max_radius + 1u);
         EXPECT_NEAR(std::accumulate(law.begin(), law.end(), 0.0), 1.0, 1e-12)
@@ -149,13 +149,13 @@ TEST(RadiusLaw, NoKeptDrawGivesNoProbability) {
 
 TEST(RadiusLaw, MatchesAHistogramOfDrawnRadii) {
     Random::set_seed(0.271828);
-    const ModelParameters cases[] = {
+    const formats::ModelParameters cases[] = {
         model("Uniform", -5.0, 5.0, 3),    model("Uniform", 1.3, 7.8, 5),
         model("LogNormal", 1.0, 0.8, 6),   model("LogNormal", 0.5, -0.7, 4),
         model("LogNormal", 1.5, 0.4, 12),  model("Exponential", 3.0, 0.0, 8),
         model("Exponential", 0.7, 0.0, 5), model("Exponential", -0.5, 0.0, 4),
         model("Other", 0.0, 0.0, 7)};
-    for (const ModelParameters& p : cases) {
+    for (const formats::ModelParameters& p : cases) {
         const ChiSquare fit = radius_histogram_fit(p, 100000);
         ASSERT_TRUE(std::isfinite(fit.statistic))
             << p.distribution << " " << p.parameter1 << ": a radius the law does not give";

@@ -1,0 +1,37 @@
+// One estimate from a data set in memory: everything a run does between loading the slices
+// and printing the results. Every failure throws formats::FatalError with talvik's message.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "driver/engines.h"
+#include "driver/verbose_log.h"
+#include "fit/steiner_fit.h"
+#include "formats/balls_file.h"
+#include "formats/word_volume.h"
+
+namespace talvik {
+
+struct EstimateRequest {
+    std::string data_set_name;  // as messages name the data set: its directory
+    std::string balls_name;     // as messages name the balls file: its path
+    int32_t epsilon_index = 0;  // zero-based; an index beyond the balls is refused
+};
+
+struct Estimate {
+    IntrinsicVolumes volumes;
+    std::vector<double> fractions;  // V(d): shell d's voxels over the window's
+    std::vector<double> de;         // of every ball
+};
+
+// Measures the shells of X (taken over) for every ball and fits V2, V1 and V0. Missing
+// correction values are computed into `balls`; `store_de`, when given, is called once they
+// are all there, if any was missing.
+Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const EstimateRequest& request,
+                  const RunEngines& engines, const VerboseLog& log,
+                  const std::function<void(const formats::BallsFile&)>& store_de);
+
+}  // namespace talvik

@@ -1,0 +1,66 @@
+#include "driver/run.h"
+
+#include <cstdio>
+#include <new>
+
+#include "driver/estimate.h"
+#include "driver/verbose_log.h"
+#include "fit/steiner_fit.h"
+#include "formats/balls_file.h"
+#include "formats/data_set.h"
+#include "formats/errors.h"
+#include "formats/results_file.h"
+
+namespace talvik {
+
+void run_estimation(const RunSettings& settings, const RunEngines& engines) {
+    const VerboseLog log(settings.verbose);
+    formats::BallsFile balls = formats::read_balls_file(*settings.balls_path);
+    const size_t epsilon = static_cast<size_t>(settings.epsilon_index);
+    if (settings.verbose && epsilon < balls.balls.size()) {
+        formats::print_ball(stdout, balls.balls[epsilon]);
+    }
+
+    const std::string& directory = *settings.data_set_directory;
+    const EstimateRequest request{directory, *settings.balls_path, settings.epsilon_index};
+    const Estimate result =
+        estimate(formats::load_data_set(directory), balls, request, engines, log,
+                 [&](const formats::BallsFile& completed) {
+                     formats::write_balls_file(*settings.balls_path, completed.balls);
+                 });
+    print_results(stdout, result.volumes);
+    if (settings.output_path) {
+        formats::fatal_unless(
+            formats::append_results_row(*settings.output_path, directory, result.volumes.v2,
+                                        result.volumes.v1, result.volumes.v0),
+            1, "Error writing the results to file '%s'.\n", settings.output_path->c_str());
+    }
+}
+
+int talvik_main(int argc, char** argv, const RunEngines& engines) {
+    const std::vector<std::string> args(argv, argv + argc);
+    const CommandLine command_line = parse_command_line(args);
+    const std::string& program = command_line.settings.program_name;
+    if (command_line.usage_status) {
+        std::fputs(usage_text(program).c_str(), stderr);
+        std::fflush(stderr);
+        return *command_line.usage_status;
+    }
+    try {
+        run_estimation(command_line.settings, engines);
+    } catch (const formats::FatalError& error) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s", program.c_str(), error.what());
+        std::fflush(stderr);
+        return error.status();
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: Memory allocation error.\n", program.c_str());
+        std::fflush(stderr);
+        return 1;
+    }
+    std::fflush(stdout);
+    return 0;
+}
+
+}  // namespace talvik

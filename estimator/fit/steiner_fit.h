@@ -1,0 +1,43 @@
+// The least-squares fit of the Steiner polynomial to the shell volumes.
+#pragma once
+
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "driver/verbose_log.h"
+#include "fit/matrix.h"
+
+namespace talvik {
+
+// The fit has three unknowns.
+inline constexpr size_t kMinimumBalls = 3;
+
+struct FitMatrices {
+    Matrix e;  // 3 x 3: diag(1, -1, 1)
+    Matrix m;  // 3 x N: column i is 2 de, pi de^2, 4/3 pi de^3 once compute_de has run
+    Matrix v;  // N x 1: the volume fraction of shell i + 1
+};
+
+// E, then M with 2.0, pi and 4 pi / 3 in every column (compute_de scales them), then V.
+FitMatrices create_fit_matrices(uint32_t ball_count);
+
+struct IntrinsicVolumes {
+    double v2 = 0.0;
+    double v1 = 0.0;
+    double v0 = 0.0;
+};
+
+// Fatal unless the balls determine the three coefficients: M (scaled by the de values) needs
+// three distinct de values of magnitude at least kMissingDe, and an M Mt that is not singular
+// to working precision. Independent of V, so it is checked before the shells are measured.
+void check_fit_is_determined(const Matrix& m);
+
+// (E (M Mt)^-1)(M V), printing every matrix in verbose mode. Fatal when M Mt has no inverse
+// or the results are not finite numbers.
+IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
+
+// "V2: ", "V1: ", "V0: " lines.
+void print_results(std::FILE* out, const IntrinsicVolumes& volumes);
+
+}  // namespace talvik

@@ -1,0 +1,498 @@
+#include "shells/distance_shells.h"
+
+#include <algorithm>
+#include <bit>
+#include <optional>
+
+#include "formats/integer_sqrt.h"
+#include "morphology/edge_correction.h"
+#include "morphology/morphology.h"
+#include "parallel/parallel_for.h"
+#include "shells/euclidean_ball.h"
+
+namespace talvik {
+namespace {
+
+using distance::kBlock;
+using distance::KernelChoice;
+using distance::Kernels;
+
+size_t round_up(size_t n, size_t block) {
+    return (n + block - 1) / block * block;
+}
+
+// The squared distance to the set voxels of bit planes, capped at limit + 1, one plane at a
+// time and row by row: along z straight from the bits, then along y over a ring of the rows
+// within reach, then along x. Only offsets up to floor(sqrt(limit)) along an axis can give
+// a distance at or below the limit.
+//
+// Work is skipped by 64-voxel blocks: along y where no bit lies within reach, along x where
+// the block and its neighbours within reach are all beyond the limit (the result is beyond
+// it too) and, when only each voxel's side of the limit matters, where the block is all
+// within it already. A skipped block passes on its values along y: they lie on the same side
+// of the limit as the exact ones.
+template <class E>
+class PlaneTransform {
+  public:
+    // `exact`: the values at or below the limit are wanted, not just which voxels they are.
+    PlaneTransform(int32_t height, size_t words_per_row, int64_t limit, bool exact,
+                   const Kernels<E>& kernels)
+        : kernels_(kernels),
+          height_(height),
+          words_(words_per_row),
+          stride_(words_per_row * 64),
+          reach_(static_cast<int32_t>(formats::floor_sqrt(limit))),
+          span_(2 * reach_ + 1),
+          limit_(static_cast<E>(limit)),
+          cap_(static_cast<E>(limit + 1)),
+          exact_(exact),
+          pad_(round_up(static_cast<size_t>(reach_), kBlock)),
+          sets_((words_ + 63) / 64),
+          ring_(static_cast<size_t>(span_) * stride_),
+          ring_active_(static_cast<size_t>(span_) * sets_),
+          filled_(static_cast<size_t>(span_), false),
+          line_(pad_ + stride_ + pad_, cap_),
+          out_(stride_),
+          active_(sets_),
+          need_x_(sets_),
+          within_(sets_),
+          beyond_(sets_),
+          clear_(words_per_row, 0),
+          sources_(static_cast<size_t>(span_)),
+          rows_(static_cast<size_t>(span_)),
+          slots_(static_cast<size_t>(span_)),
+          adds_(static_cast<size_t>(span_)) {}
+
+    int32_t reach() const { return reach_; }
+
+    // Rows y0 <= y < y1 of one plane. planes[reach + dz] is the source plane dz away
+    // (-reach <= dz <= reach), laid out as in a WordVolume, or null outside the volume.
+    // emit(y, values) receives the distances, values[x] for x0 <= x < x1, or nullptr when all
+    // of them are beyond the limit.
+    template <class Emit>
+    void run(const uint64_t* const* planes, int32_t y0, int32_t y1, size_t x0, size_t x1,
+             const Emit& emit) {
+        const size_t first_block = x0 / kBlock;
+        const size_t end_block = round_up(x1, kBlock) / kBlock;
+        // Blocks whose values can reach a block along x.
+        const size_t near = round_up(static_cast<size_t>(reach_), kBlock) / kBlock;
+        int32_t next = std::max(0, y0 - reach_);
+        for (int32_t y = y0; y < y1; ++y) {
+            // The ring holds the rows y - reach .. y + reach, each along z already.
+            for (; next <= std::min(height_ - 1, y + reach_); ++next) {
+                for (size_t k = 0; k < sources_.size(); ++k) {
+                    sources_[k] = planes[k] != nullptr
+                                      ? planes[k] + static_cast<size_t>(next) * words_
+                                      : clear_.data();
+                }
+                const size_t slot = static_cast<size_t>(next % span_);
+                filled_[slot] = kernels_.from_bits(sources_.data(), reach_, words_, cap_,
+                                                   ring_.data() + slot * stride_,
+                                                   ring_active_.data() + slot * sets_);
+            }
+            size_t count = 0;
+            // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the
+            // kernel can take the two rows at one distance together.
+            const int32_t home = y % span_;
+            for (int32_t j = 0; j <= 2 * reach_; ++j) {
+                const int32_t dy = j % 2 ? -(j + 1) / 2 : j / 2;
+                const int32_t row = y + dy;
+                if (row < 0 || row >= height_) {
+                    continue;
+                }
+                const int32_t wrapped = home + dy;
+                const size_t slot = static_cast<size_t>(wrapped < 0        ? wrapped + span_
+                                                        : wrapped >= span_ ? wrapped - span_
+                                                                           : wrapped);
+                if (!filled_[slot]) {
+                    continue;  // no bit within reach: every value at the cap
+                }
+                rows_[count] = ring_.data() + slot * stride_;
+                adds_[count] = static_cast<E>(dy * dy);
+                slots_[count] = slot;
+                ++count;
+            }
+            for (size_t i = 0; i < sets_; ++i) {
+                uint64_t active = 0;
+                for (size_t r = 0; r < count; ++r) {
+                    active |= ring_active_[slots_[r] * sets_ + i];
+                }
+                active_[i] = active;
+            }
+            if (count == 0) {
+                emit(y, nullptr);
+                continue;
+            }
+            // Along y. The line keeps `pad_` values at the cap on both sides: the volume
+            // ends there.
+            E* line = line_.data() + pad_;
+            std::fill(within_.begin(), within_.end(), 0);
+            std::fill(beyond_.begin(), beyond_.end(), ~uint64_t{0});
+            for_runs(
+                active_.data(), 0, words_,
+                [&](size_t a, size_t b) {
+                    kernels_.along_y(rows_.data(), adds_.data(), count, a * kBlock,
+                                     (b - a) * kBlock, line);
+                    kernels_.classify(line, a, b - a, limit_, within_.data(), beyond_.data());
+                },
+                [&](size_t a, size_t b) { std::fill(line + a * kBlock, line + b * kBlock, cap_); });
+            if (std::all_of(within_.begin(), within_.end(), [](uint64_t w) { return w == 0; })) {
+                emit(y, nullptr);
+                continue;
+            }
+            // Along x, in the blocks where it can change what the caller sees.
+            for (size_t w = 0; w < sets_; ++w) {
+                uint64_t reached = within_[w];
+                for (size_t shift = 1; shift <= near; ++shift) {
+                    reached |= within_[w] << shift | within_[w] >> shift;
+                    reached |= w > 0 ? within_[w - 1] >> (64 - shift) : 0;
+                    reached |= w + 1 < sets_ ? within_[w + 1] << (64 - shift) : 0;
+                }
+                need_x_[w] = exact_ ? reached : reached & beyond_[w];
+            }
+            for_runs(
+                need_x_.data(), first_block, end_block,
+                [&](size_t a, size_t b) {
+                    kernels_.along_x(line + a * kBlock, reach_, (b - a) * kBlock,
+                                     out_.data() + a * kBlock);
+                },
+                [&](size_t a, size_t b) {
+                    std::copy(line + a * kBlock, line + b * kBlock, out_.data() + a * kBlock);
+                });
+            emit(y, static_cast<const E*>(out_.data()));
+        }
+    }
+
+  private:
+    // on(a, b) for each maximal run [a, b) of set bits within [begin, end), off(a, b) for
+    // each run of clear bits.
+    template <class On, class Off>
+    static void for_runs(const uint64_t* bits, size_t begin, size_t end, const On& on,
+                         const Off& off) {
+        for (size_t a = begin; a < end;) {
+            const bool set = (bits[a / 64] >> (a % 64)) & 1;
+            // The next bit that differs.
+            size_t b = a;
+            while (b < end) {
+                const uint64_t word = (set ? ~bits[b / 64] : bits[b / 64]) >> (b % 64);
+                if (word != 0) {
+                    b = std::min(end, b + static_cast<size_t>(std::countr_zero(word)));
+                    break;
+                }
+                b = (b / 64 + 1) * 64;
+            }
+            b = std::min(b, end);
+            set ? on(a, b) : off(a, b);
+            a = b;
+        }
+    }
+
+    const Kernels<E>& kernels_;
+    int32_t height_;
+    size_t words_;
+    size_t stride_;
+    int32_t reach_;
+    int32_t span_;
+    E limit_;
+    E cap_;
+    bool exact_;
+    size_t pad_;
+    size_t sets_;  // words of a bit set with one bit per block
+    std::vector<E> ring_;
+    std::vector<uint64_t> ring_active_;
+    std::vector<uint8_t> filled_;
+    std::vector<E> line_;
+    std::vector<E> out_;
+    std::vector<uint64_t> active_;
+    // Bit sets with one bit per block.
+    std::vector<uint64_t> need_x_;
+    std::vector<uint64_t> within_;
+    std::vector<uint64_t> beyond_;
+    std::vector<uint64_t> clear_;
+    std::vector<const uint64_t*> sources_;
+    std::vector<const E*> rows_;
+    std::vector<size_t> slots_;
+    std::vector<E> adds_;
+};
+
+// A corner voxel of some shell: its distance to (Xe)* and the correction's decision.
+struct CornerVoxel {
+    int64_t distance = 0;
+    bool removed = false;
+    bool tie = false;
+};
+
+struct PieceCounts {
+    std::vector<uint64_t> levels;  // voxels of the window with 1 <= distance <= level
+    std::vector<CornerVoxel> corners;
+};
+
+struct Setup {
+    const formats::WordVolume& x;
+    int64_t epsilon;              // t of the epsilon ball
+    int64_t largest;              // the largest t
+    std::vector<int64_t> levels;  // the distinct t >= 1, ascending
+    std::vector<int32_t> band_x;  // the edge correction's coordinates
+    std::vector<bool> in_band_y;
+    std::vector<bool> in_band_z;
+    KernelChoice choice;
+};
+
+// A part of the window: planes z0 <= z < z1, rows y0 <= y < y1, every x.
+struct Piece {
+    int32_t z0, z1, y0, y1;
+};
+
+// The counts of a piece of the window. (Xe)* is made plane by plane into a ring that holds
+// the planes within reach of the current one, from the planes of X within the epsilon ball's
+// reach; of each plane only the rows within reach of the piece's rows.
+template <class Ee, class Ed>
+PieceCounts count_piece(const Setup& setup, const Piece& piece) {
+    const formats::WordVolume& x = setup.x;
+    const int32_t w = x.width();
+    const int32_t h = x.height();
+    const int32_t s = x.slices();
+    const size_t wpr = x.words_per_row();
+    const size_t wpp = x.words_per_plane();
+    const uint64_t last = x.last_word_mask();
+    const Kernels<Ee>& kernels_e = distance::kernels<Ee>(setup.choice);
+    const Kernels<Ed>& kernels_d = distance::kernels<Ed>(setup.choice);
+    // Xe needs only which voxels lie within t_e of X; the shells need the distances.
+    PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, false, kernels_e);
+    PlaneTransform<Ed> to_star(h, wpr, setup.largest, true, kernels_d);
+    const int32_t halo = std::max(to_star.reach(), kSearchReach);
+    const int32_t slots = 2 * halo + 1;
+    std::vector<uint64_t> star(static_cast<size_t>(slots) * wpp);
+    // The source planes of one transform, null outside the volume.
+    std::vector<const uint64_t*> x_planes(static_cast<size_t>(2 * to_x.reach() + 1));
+    std::vector<const uint64_t*> star_planes(static_cast<size_t>(2 * to_star.reach() + 1));
+    auto star_plane = [&](int32_t z) { return star.data() + static_cast<size_t>(z % slots) * wpp; };
+    const int32_t star_y0 = std::max(0, piece.y0 - halo);
+    const int32_t star_y1 = std::min(h, piece.y1 + halo);
+
+    // (Xe)* plane z: the voxels farther than t_e from X.
+    auto make_star = [&](int32_t z) {
+        uint64_t* plane = star_plane(z);
+        if (setup.epsilon == 0) {
+            for (int32_t y = star_y0; y < star_y1; ++y) {
+                const uint64_t* in = x.row(y, z);
+                uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                for (size_t i = 0; i < wpr; ++i) {
+                    row[i] = ~in[i];
+                }
+                row[wpr - 1] &= last;
+            }
+            return;
+        }
+        for (int32_t dz = -to_x.reach(); dz <= to_x.reach(); ++dz) {
+            const int32_t zz = z + dz;
+            x_planes[static_cast<size_t>(dz + to_x.reach())] =
+                zz < 0 || zz >= s ? nullptr : x.plane(zz);
+        }
+        to_x.run(x_planes.data(), star_y0, star_y1, 0, static_cast<size_t>(w),
+                 [&](int32_t y, const Ee* values) {
+                     uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                     if (values == nullptr) {
+                         std::fill(row, row + wpr, ~uint64_t{0});
+                     } else {
+                         kernels_e.pack_above(values, static_cast<Ee>(setup.epsilon), wpr, row);
+                     }
+                     row[wpr - 1] &= last;
+                 });
+    };
+
+    std::vector<Ed> levels;
+    for (int64_t t : setup.levels) {
+        levels.push_back(static_cast<Ed>(t));
+    }
+    PieceCounts counts;
+    counts.levels.assign(levels.size(), 0);
+    const size_t x0 = kWindowMargin;
+    const size_t x1 = static_cast<size_t>(w - kWindowMargin);
+    int32_t next = std::max(0, piece.z0 - halo);
+    for (int32_t z = piece.z0; z < piece.z1; ++z) {
+        for (; next <= std::min(s - 1, z + halo); ++next) {
+            make_star(next);
+        }
+        std::optional<ReferencePlanes> near;
+        if (setup.in_band_z[static_cast<size_t>(z)]) {
+            near.emplace(w, h, s, wpr);
+            for (int32_t zz = std::max(0, z - kSearchReach);
+                 zz <= std::min(s - 1, z + kSearchReach); ++zz) {
+                near->set_plane(zz, star_plane(zz));
+            }
+        }
+        for (int32_t dz = -to_star.reach(); dz <= to_star.reach(); ++dz) {
+            const int32_t zz = z + dz;
+            star_planes[static_cast<size_t>(dz + to_star.reach())] =
+                zz < 0 || zz >= s ? nullptr : star_plane(zz);
+        }
+        to_star.run(star_planes.data(), piece.y0, piece.y1, x0, x1,
+                    [&](int32_t y, const Ed* values) {
+                        if (values == nullptr) {
+                            return;
+                        }
+                        kernels_d.count_levels(values, x0, x1, levels.data(), levels.size(),
+                                               counts.levels.data());
+                        if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
+                            return;
+                        }
+                        for (int32_t bx : setup.band_x) {
+                            const int64_t distance = values[bx];
+                            if (distance < 1 || distance > setup.largest) {
+                                continue;  // in (Xe)*, or in no shell
+                            }
+                            uint16_t ties = 0;
+                            const Side side = nearest_side(*near, bx, y, z, ties);
+                            counts.corners.push_back({distance, side == Side::remove, ties != 0});
+                        }
+                    });
+    }
+    return counts;
+}
+
+PieceCounts count_piece(const Setup& setup, const Piece& piece) {
+    // 8 bits hold distances capped at 255 exactly.
+    constexpr int64_t kByteLimit = 254;
+    if (setup.largest <= kByteLimit) {
+        return count_piece<uint8_t, uint8_t>(setup, piece);
+    }
+    if (setup.epsilon <= kByteLimit) {
+        return count_piece<uint8_t, uint16_t>(setup, piece);
+    }
+    return count_piece<uint16_t, uint16_t>(setup, piece);
+}
+
+// The window cut into pieces, as independent pieces of work. A few runs of planes per thread,
+// so that a thread slowed by other work on the machine leaves its share to the others, but
+// long enough that the planes made twice, at the ends, stay a small part. Bands of rows, so
+// that the planes a piece reads around the current one, of X and of (Xe)*, stay within a few
+// megabytes of cache whatever the width.
+std::vector<Piece> pieces(const formats::WordVolume& x, int64_t reach_e, int64_t reach,
+                          unsigned threads, int64_t piece_bytes) {
+    const int64_t workers = std::max(1u, threads);
+    const int64_t halo = std::max<int64_t>(reach, kSearchReach);
+    const int64_t planes = x.slices() - 2 * kWindowMargin;
+    const int64_t rows = x.height() - 2 * kWindowMargin;
+    const int64_t runs =
+        workers == 1 ? 1 : std::min(planes, std::clamp(planes / (16 * halo), workers, 4 * workers));
+    const int64_t row_bytes = static_cast<int64_t>(x.words_per_row() * sizeof(uint64_t));
+    const int64_t band =
+        std::max(4 * halo, piece_bytes / (row_bytes * (2 * reach_e + 2 * halo + 2)));
+    const int64_t bands = (rows + band - 1) / band;
+    std::vector<Piece> result;
+    for (int64_t r = 0; r < runs; ++r) {
+        for (int64_t b = 0; b < bands; ++b) {
+            result.push_back({static_cast<int32_t>(kWindowMargin + planes * r / runs),
+                              static_cast<int32_t>(kWindowMargin + planes * (r + 1) / runs),
+                              static_cast<int32_t>(kWindowMargin + rows * b / bands),
+                              static_cast<int32_t>(kWindowMargin + rows * (b + 1) / bands)});
+        }
+    }
+    return result;
+}
+
+std::vector<bool> band_flags(int32_t n) {
+    std::vector<bool> flags(static_cast<size_t>(n), false);
+    for (int32_t c : band_set(n)) {
+        flags[static_cast<size_t>(c)] = true;
+    }
+    return flags;
+}
+
+}  // namespace
+
+std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
+                                            const std::vector<int64_t>& thresholds,
+                                            size_t epsilon_index, unsigned threads,
+                                            const DistanceTuning& tuning) {
+    std::vector<uint64_t> counts(thresholds.size(), 0);
+    const int32_t w = x.width();
+    const int32_t h = x.height();
+    const int32_t s = x.slices();
+    const int64_t largest = *std::max_element(thresholds.begin(), thresholds.end());
+    // An empty window, or single-voxel balls only: no shell has a voxel to count.
+    if (w <= 2 * kWindowMargin || h <= 2 * kWindowMargin || s <= 2 * kWindowMargin ||
+        largest == 0) {
+        return counts;
+    }
+    Setup setup{x,
+                thresholds[epsilon_index],
+                largest,
+                {},
+                band_set(w),
+                band_flags(h),
+                band_flags(s),
+                tuning.kernels};
+    for (int64_t t : thresholds) {
+        if (t >= 1) {
+            setup.levels.push_back(t);
+        }
+    }
+    std::sort(setup.levels.begin(), setup.levels.end());
+    setup.levels.erase(std::unique(setup.levels.begin(), setup.levels.end()), setup.levels.end());
+
+    // Each piece makes the (Xe)* it needs itself: the pieces are independent, and their
+    // integer counts add up the same in any order.
+    const std::vector<Piece> work =
+        pieces(x, formats::floor_sqrt(setup.epsilon), formats::floor_sqrt(largest), threads,
+               tuning.piece_bytes);
+    std::vector<PieceCounts> parts(work.size());
+    parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_piece(setup, work[c]); });
+
+    for (size_t d = 0; d < thresholds.size(); ++d) {
+        const int64_t t = thresholds[d];
+        if (t == 0) {
+            continue;
+        }
+        const size_t level = static_cast<size_t>(
+            std::lower_bound(setup.levels.begin(), setup.levels.end(), t) - setup.levels.begin());
+        uint64_t window = 0;
+        uint64_t removed = 0;
+        uint64_t ties = 0;
+        for (const PieceCounts& part : parts) {
+            window += part.levels[level];
+            for (const CornerVoxel& corner : part.corners) {
+                if (corner.distance <= t) {
+                    removed += corner.removed;
+                    ties += corner.tie;
+                }
+            }
+        }
+        // The tie counter counts in 16 bits, as on the general path.
+        counts[d] = window - removed + static_cast<uint16_t>(ties) / 2;
+    }
+    return counts;
+}
+
+std::optional<std::vector<int64_t>> distance_thresholds(
+    const std::vector<formats::DiscretizedBall>& balls) {
+    if (balls.empty()) {
+        return std::nullopt;
+    }
+    std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls);
+    if (!thresholds ||
+        *std::max_element(thresholds->begin(), thresholds->end()) > kLargestDistanceThreshold) {
+        return std::nullopt;
+    }
+    return thresholds;
+}
+
+DistanceShells::DistanceShells(formats::WordVolume x, std::vector<int64_t> thresholds,
+                               unsigned threads, const DistanceTuning& tuning)
+    : x_(std::move(x)), thresholds_(std::move(thresholds)), threads_(threads), tuning_(tuning) {}
+
+std::vector<uint64_t> DistanceShells::count_shells(
+    const std::vector<formats::DiscretizedBall>& balls, size_t epsilon_index,
+    const ShellSteps& steps) {
+    std::vector<uint64_t> counts;
+    steps.reference(
+        [&] { counts = distance_shell_counts(x_, thresholds_, epsilon_index, threads_, tuning_); },
+        {});
+    for (size_t i = 0; i < balls.size(); ++i) {
+        steps.shell(static_cast<unsigned>(i + 1), {}, {}, {}, [&] { return counts[i]; });
+    }
+    return counts;
+}
+
+}  // namespace talvik
