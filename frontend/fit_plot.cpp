@@ -5,16 +5,15 @@
 #include <QChartView>
 #include <QHBoxLayout>
 #include <QImage>
-#include <QLabel>
 #include <QLineSeries>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScatterSeries>
-#include <QStackedWidget>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <cstdint>
 #include <cmath>
 #include <cstdlib>
 #include <numbers>
@@ -79,15 +78,9 @@ double SteinerFit(double v2, double v1, double v0, double de) {
 
 FitPlot::FitPlot(QWidget* parent)
     : QWidget(parent),
-      m_pages(new QStackedWidget(this)),
-      m_text(new QLabel(this)),
       m_charts(new QWidget(this)),
       m_fitView(new QChartView(m_charts)),
       m_residualView(new QChartView(m_charts)) {
-    m_text->setObjectName(QStringLiteral("fitText"));
-    m_text->setAlignment(Qt::AlignCenter);
-    m_text->setWordWrap(true);
-    m_text->setMargin(12);
     m_fitView->setObjectName(QStringLiteral("fitChart"));
     m_residualView->setObjectName(QStringLiteral("residualChart"));
     m_fitView->setAccessibleName(QStringLiteral("Fit of the shell volumes"));
@@ -102,23 +95,17 @@ FitPlot::FitPlot(QWidget* parent)
     charts->setSpacing(0);
     charts->addWidget(m_fitView, 2);
     charts->addWidget(m_residualView, 1);
-    m_pages->addWidget(m_text);
-    m_pages->addWidget(m_charts);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
+    layout->addWidget(m_charts);
     ShowRow(nullptr);
 }
 
 void FitPlot::ShowText(const QString& text) {
-    m_text->setText(text);
-    m_pages->setCurrentWidget(m_text);
+    m_message = text;
+    m_hasPlot = false;
     set_chart(m_fitView, new QChart);
     set_chart(m_residualView, new QChart);
-}
-
-bool FitPlot::HasPlot() const {
-    return m_pages->currentWidget() == m_charts;
 }
 
 void FitPlot::ShowRow(const ResultRow* row) {
@@ -158,10 +145,28 @@ void FitPlot::ShowRow(const ResultRow* row) {
     residuals->setObjectName(QStringLiteral("residuals"));
     residuals->setName(tr("residual V(d) - fit"));
     residuals->setMarkerSize(8.0);
-    for (const FitPoint& p : row->points) {
-        measured->append(p.de, p.fraction);
+    // With /a the balls after the range that the fit used are drawn, in grey, for comparison.
+    const size_t used = row->balls_used ? static_cast<size_t>(row->balls_used->used) : SIZE_MAX;
+    QScatterSeries* unused = nullptr;
+    QScatterSeries* unused_residuals = nullptr;
+    if (used < row->points.size()) {
+        unused = new QScatterSeries;
+        unused->setObjectName(QStringLiteral("unused"));
+        unused->setName(tr("V(d), not used by the fit"));
+        unused->setMarkerSize(9.0);
+        unused->setColor(QColor(170, 170, 170));
+        unused->setBorderColor(QColor(140, 140, 140));
+        unused_residuals = new QScatterSeries;
+        unused_residuals->setObjectName(QStringLiteral("unusedResiduals"));
+        unused_residuals->setMarkerSize(8.0);
+        unused_residuals->setColor(unused->color());
+        unused_residuals->setBorderColor(unused->borderColor());
+    }
+    for (size_t d = 0; d < row->points.size(); ++d) {
+        const FitPoint& p = row->points[d];
         const double residual = p.fraction - SteinerFit(v[0], v[1], v[2], p.de);
-        residuals->append(p.de, residual);
+        (d < used ? measured : unused)->append(p.de, p.fraction);
+        (d < used ? residuals : unused_residuals)->append(p.de, residual);
         de_max = std::max(de_max, p.de);
         low = std::min(low, p.fraction);
         high = std::max(high, p.fraction);
@@ -189,6 +194,9 @@ void FitPlot::ShowRow(const ResultRow* row) {
     chart->addAxis(y, Qt::AlignLeft);
     attach(chart, fit, x, y);
     attach(chart, measured, x, y);
+    if (unused != nullptr) {
+        attach(chart, unused, x, y);
+    }
     set_chart(m_fitView, chart);
 
     QChart* residual_chart = new_chart();
@@ -205,8 +213,12 @@ void FitPlot::ShowRow(const ResultRow* row) {
     zero->setColor(Qt::gray);
     attach(residual_chart, zero, rx, ry);
     attach(residual_chart, residuals, rx, ry);
+    if (unused_residuals != nullptr) {
+        attach(residual_chart, unused_residuals, rx, ry);
+    }
     set_chart(m_residualView, residual_chart);
-    m_pages->setCurrentWidget(m_charts);
+    m_message.clear();
+    m_hasPlot = true;
 }
 
 bool FitPlot::SavePng(const QString& path, QString& error) const {

@@ -23,6 +23,7 @@ namespace fs = std::filesystem;
 using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
+using testing::counted;
 
 formats::ModelRecord small_record() {
     formats::ModelRecord r;
@@ -154,7 +155,7 @@ RunPlan run_seeded(const GenerationRequest& request) {
     const RunPlan plan = plan_run(request);
     EXPECT_TRUE(plan.ok) << plan.error;
     BallSources sources;
-    GenerationRun run(request, plan.ball_count, sources);
+    GenerationRun run(request, plan, sources);
     while (run.advance(std::chrono::milliseconds(100))) {
     }
     EXPECT_FALSE(run.failed()) << run.error();
@@ -187,7 +188,7 @@ TEST(ModelFileOfARun, AFailureToWriteItStopsTheRunLikeASlice) {
         ScratchDir dir;
         BallSources sources;
         Random::set_seed(0.5);
-        GenerationRun run(request_for(dir.path().string(), 2), 5, sources);
+        GenerationRun run(request_for(dir.path().string(), 2), counted(5), sources);
         // Once the first data set's slices are written, something is put in model.txt's way.
         const std::string partial = partial_directory(dir / "m000");
         while (!fs::exists(partial + "/mslice008.pbm")) {
