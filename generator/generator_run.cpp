@@ -127,7 +127,18 @@ std::string shell_word(const std::string& text) {
 
 std::string reproduce_options(const GenerationRequest& r, int64_t seed, uint64_t skip) {
     const formats::ModelParameters& m = r.model;
-    const auto real = [](double value) { return formats::general(value, 17); };
+    // The shortest text that reads back as the same number: "0.0005", not "0.00050000000000000001".
+    const auto real = [](double value) {
+        std::string text;
+        double read = 0.0;
+        for (int digits = 1; digits <= 17; ++digits) {
+            text = formats::general(value, digits);
+            if (formats::parse_number(text, read) && read == value) {
+                break;
+            }
+        }
+        return text;
+    };
     return "--batch --x " + std::to_string(m.max_x) + " --y " + std::to_string(m.max_y) +
            " --z " + std::to_string(m.max_z) + " --lambda " + real(m.lambda) + " --radius " +
            std::to_string(m.max_radius) + " --law " + shell_word(m.distribution) + " --p1 " +
