@@ -64,7 +64,9 @@ void set_chart(QChartView* view, QChart* chart) {
 QChart* new_chart() {
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // At the side: the plot has more width than height to give, and a legend below would take
+    // the axes' room until their labels shrink to "...".
+    chart->legend()->setAlignment(Qt::AlignRight);
     chart->setMargins(QMargins(4, 4, 4, 4));
     return chart;
 }
@@ -85,6 +87,10 @@ FitPlot::FitPlot(QWidget* parent)
     m_residualView->setObjectName(QStringLiteral("residualChart"));
     m_fitView->setAccessibleName(QStringLiteral("Fit of the shell volumes"));
     m_residualView->setAccessibleName(QStringLiteral("Residuals of the fit"));
+    m_fitView->setToolTip(
+        tr("The shell volume fractions V(d) against de(d), and the Steiner fit "
+           "2·V2·de − π·V1·de² + (4π/3)·V0·de³; with /a the balls that the fit left out in grey"));
+    m_residualView->setToolTip(tr("The residuals V(d) − fit"));
     for (QChartView* view : {m_fitView, m_residualView}) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumSize(160, 150);
@@ -139,7 +145,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     double residual_max = 0.0;
     auto* measured = new QScatterSeries;
     measured->setObjectName(QStringLiteral("measured"));
-    measured->setName(tr("V(d), measured"));
+    measured->setName(tr("V(d) measured"));
     measured->setMarkerSize(9.0);
     auto* residuals = new QScatterSeries;
     residuals->setObjectName(QStringLiteral("residuals"));
@@ -152,7 +158,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     if (used < row->points.size()) {
         unused = new QScatterSeries;
         unused->setObjectName(QStringLiteral("unused"));
-        unused->setName(tr("V(d), not used by the fit"));
+        unused->setName(tr("V(d) not used"));
         unused->setMarkerSize(9.0);
         unused->setColor(QColor(170, 170, 170));
         unused->setBorderColor(QColor(140, 140, 140));
@@ -176,7 +182,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     const double de_end = x->max();
     auto* fit = new QLineSeries;
     fit->setObjectName(QStringLiteral("fit"));
-    fit->setName(tr("Steiner fit 2·V2·de − π·V1·de² + (4π/3)·V0·de³"));
+    fit->setName(tr("Steiner fit"));
     for (int i = 0; i <= kCurveSamples; ++i) {
         const double de = de_end * i / kCurveSamples;
         const double value = SteinerFit(v[0], v[1], v[2], de);
@@ -189,7 +195,8 @@ void FitPlot::ShowRow(const ResultRow* row) {
 
     QChart* chart = new_chart();
     chart->setTitle(QString::fromStdString(row->directory));
-    QValueAxis* y = make_axis(tr("shell volume fraction"), low < 0.0 ? low - pad : 0.0, high + pad);
+    // Short: a low plot keeps it whole; the legend and the tooltip say what V(d) is.
+    QValueAxis* y = make_axis(tr("V(d)"), low < 0.0 ? low - pad : 0.0, high + pad);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     attach(chart, fit, x, y);
@@ -204,7 +211,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     residual_chart->legend()->hide();
     const double r = residual_max > 0.0 ? residual_max * 1.2 : 1e-6;
     QValueAxis* rx = make_axis(tr("de (voxels)"), 0.0, de_end);
-    QValueAxis* ry = make_axis(tr("residual V(d) − fit"), -r, r);
+    QValueAxis* ry = make_axis(tr("V(d) − fit"), -r, r);
     residual_chart->addAxis(rx, Qt::AlignBottom);
     residual_chart->addAxis(ry, Qt::AlignLeft);
     auto* zero = new QLineSeries;

@@ -39,10 +39,10 @@ CResultsView::CResultsView(QWidget* parent)
     // Room for the numbers as shown; the data set takes what the window has left.
     const QFontMetrics metrics = table.fontMetrics();
     const auto width = [&metrics](const char* text) {
-        return metrics.horizontalAdvance(QString::fromUtf8(text)) + 14;
+        return metrics.horizontalAdvance(QString::fromUtf8(text)) + 10;
     };
     const int number_width = width("-0.0000e-00");
-    const int error_width = width("Δ -0.00e-00");
+    const int error_width = width("Δ -0.00e-00") + 8;
     table.setColumnWidth(kStatusColumn, width("cancelled"));
     for (int column = kV2Column; column < kNoteColumn; ++column) {
         table.setColumnWidth(column, column >= kErrorColumn && column < kStandardErrorColumn
@@ -53,11 +53,11 @@ CResultsView::CResultsView(QWidget* parent)
                                      : column == kDeColumn        ? width("0.000000")
                                                                   : number_width);
     }
-    table.setColumnWidth(kDataSetColumn, width("/home/user/data/ball000"));
+    table.setColumnWidth(kDataSetColumn, width("/home/user/ball000"));
     // The table and the plot share the height; the plot shows only when there is a plot.
     m_ui->resultsSplitter->setStretchFactor(0, 1);
-    m_ui->resultsSplitter->setStretchFactor(1, 2);
-    m_ui->resultsSplitter->setSizes({200, 400});
+    m_ui->resultsSplitter->setStretchFactor(1, 1);
+    m_ui->resultsSplitter->setSizes({300, 300});
     m_ui->fitPlot->hide();
 
     auto* copy = new QAction(tr("&Copy Rows"), &table);
@@ -89,7 +89,7 @@ CResultsView::CResultsView(QWidget* parent)
     });
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &CResultsView::UpdateButtons);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultsView::UpdateButtons);
-    UpdateButtons();
+    ShowCurrentRow();
 }
 
 CResultsView::~CResultsView() = default;

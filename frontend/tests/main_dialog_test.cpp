@@ -794,7 +794,7 @@ TEST_F(MainDialogTest, PlotHoldsTheShellVolumesOfTheVerboseOutput) {
     ASSERT_EQ(x_axes.size(), 1);
     ASSERT_EQ(y_axes.size(), 1);
     EXPECT_EQ(x_axes[0]->titleText(), "de (voxels)");
-    EXPECT_EQ(y_axes[0]->titleText(), "shell volume fraction");
+    EXPECT_EQ(y_axes[0]->titleText(), "V(d)");
     EXPECT_TRUE(chart->legend()->isVisible());
 
     saved_file = QString::fromStdString(scratch / "fit.png");
