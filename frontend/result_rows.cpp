@@ -104,11 +104,14 @@ const std::array<const char*, kColumnCount> kColumnHelp = {
     "V1, the integral of mean curvature over pi, per voxel, of Xe",
     "V0, the Euler characteristic per voxel, of Xe",
     "V2's error against the truth: in per cent of the truth, or as the difference estimate - "
-    "truth (Δ) where the truth is near zero",
+    "truth (Δ) where the truth is near zero (below 1e-3 of the row's largest truth, or within 3 "
+    "standard errors of zero)",
     "V1's error against the truth: in per cent of the truth, or as the difference estimate - "
-    "truth (Δ) where the truth is near zero",
+    "truth (Δ) where the truth is near zero (below 1e-3 of the row's largest truth, or within 3 "
+    "standard errors of zero)",
     "V0's error against the truth: in per cent of the truth, or as the difference estimate - "
-    "truth (Δ) where the truth is near zero",
+    "truth (Δ) where the truth is near zero (below 1e-3 of the row's largest truth, or within 3 "
+    "standard errors of zero)",
     "The standard error of V2 that talvik /a reports (block jackknife)",
     "The standard error of V1 that talvik /a reports (block jackknife)",
     "The standard error of V0 that talvik /a reports (block jackknife)",

@@ -48,7 +48,7 @@ CResultsView::CResultsView(QWidget* parent)
         table.setColumnWidth(column, column >= kErrorColumn && column < kStandardErrorColumn
                                          ? error_width
                                      : column >= kErrorInSeColumn && column < kBallsUsedColumn
-                                         ? width("error")
+                                         ? width("V0 error")
                                      : column == kBallsUsedColumn ? width("1..00 of 00")
                                      : column == kDeColumn        ? width("0.000000")
                                                                   : number_width);
