@@ -84,9 +84,7 @@ FieldRead read_lambda_field(const std::string& text, double& value) {
     double lambda = value;
     FieldRead read = read_number_field("Lambda", text, lambda);
     if (read.ok() && lambda < 0.0) {
-        read.problem = "Lambda: " + trimmed(text) +
-                       " is negative: Lambda is the expected number of ball centres per voxel, "
-                       "above 0.";
+        read.problem = "Lambda: " + trimmed(text) + " is negative: it must be above 0.";
     }
     value = lambda;
     return read;

@@ -213,9 +213,7 @@ TEST_F(GeneratorDialog, GenerateRuleForUniform) {
     // A negative Lambda is a field that does not read, tinted like any other.
     type(edit("m_lambda"), "-0.001");
     EXPECT_FALSE(generate()->isEnabled());
-    EXPECT_EQ(status(),
-              "Lambda: -0.001 is negative: Lambda is the expected number of ball centres per "
-              "voxel, above 0.");
+    EXPECT_EQ(status(), "Lambda: -0.001 is negative: it must be above 0.");
     EXPECT_NE(edit("m_lambda")->palette().color(QPalette::Base),
               edit("m_prefix")->palette().color(QPalette::Base));
     type(edit("m_lambda"), "0.001");
