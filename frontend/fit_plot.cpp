@@ -13,8 +13,8 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <numbers>
 

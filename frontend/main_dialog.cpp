@@ -79,7 +79,8 @@ DialogServices SystemServices() {
     };
     services.ask_close = [](QWidget* parent, const QString& text) {
         QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::NoButton, parent);
-        QPushButton* save = box.addButton(QStringLiteral("Save as CSV..."), QMessageBox::AcceptRole);
+        QPushButton* save =
+            box.addButton(QStringLiteral("Save as CSV..."), QMessageBox::AcceptRole);
         QPushButton* discard = box.addButton(QMessageBox::Discard);
         QPushButton* cancel = box.addButton(QMessageBox::Cancel);
         box.setDefaultButton(save);

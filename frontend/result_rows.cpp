@@ -237,9 +237,9 @@ std::vector<std::string> RowFields(const ResultRow& row) {
     fields.push_back(row.balls_used ? std::to_string(row.balls_used->count) : std::string());
     fields.push_back(truth ? full_precision(truth->de) : std::string());
     reals(truth ? std::optional(truth->values) : std::nullopt);
-    fields.insert(fields.end(), {row.note, row.balls_file,
-                                 row.epsilon > 0 ? std::to_string(row.epsilon) : std::string(),
-                                 row.options});
+    fields.insert(fields.end(),
+                  {row.note, row.balls_file,
+                   row.epsilon > 0 ? std::to_string(row.epsilon) : std::string(), row.options});
     return fields;
 }
 

@@ -70,17 +70,26 @@ void FinishRow(ResultRow& row, const EstimatorOutput& output, const std::string&
 // The columns of the table, in order: the data set, the estimates and their errors first, so
 // that they fit the window together; the note last, where its width pushes nothing out of
 // sight. A line break in a title splits the header; the units are per voxel of the data set.
-inline constexpr std::array<const char*, 20> kColumnTitles = {
-    "Data set",           "Status",
-    "V2\nper voxel",      "V1\nper voxel",
-    "V0\nper voxel",      "V2 error\n% or Δ",
-    "V1 error\n% or Δ",   "V0 error\n% or Δ",
-    "± V2\nper voxel",    "± V1\nper voxel",
-    "± V0\nper voxel",    "V2 error\nin SE",
-    "V1 error\nin SE",    "V0 error\nin SE",
-    "Balls\nused",        "de\nvoxels",
-    "V2 truth\nper voxel", "V1 truth\nper voxel",
-    "V0 truth\nper voxel", "Note"};
+inline constexpr std::array<const char*, 20> kColumnTitles = {"Data set",
+                                                              "Status",
+                                                              "V2\nper voxel",
+                                                              "V1\nper voxel",
+                                                              "V0\nper voxel",
+                                                              "V2 error\n% or Δ",
+                                                              "V1 error\n% or Δ",
+                                                              "V0 error\n% or Δ",
+                                                              "± V2\nper voxel",
+                                                              "± V1\nper voxel",
+                                                              "± V0\nper voxel",
+                                                              "V2 error\nin SE",
+                                                              "V1 error\nin SE",
+                                                              "V0 error\nin SE",
+                                                              "Balls\nused",
+                                                              "de\nvoxels",
+                                                              "V2 truth\nper voxel",
+                                                              "V1 truth\nper voxel",
+                                                              "V0 truth\nper voxel",
+                                                              "Note"};
 
 enum Column {
     kDataSetColumn,

@@ -24,7 +24,8 @@ std::optional<double> number(const ResultRow& row, int column) {
     }
     if (column >= kStandardErrorColumn && column < kErrorInSeColumn) {
         return row.standard_errors
-                   ? parsed((*row.standard_errors)[static_cast<size_t>(column - kStandardErrorColumn)])
+                   ? parsed(
+                         (*row.standard_errors)[static_cast<size_t>(column - kStandardErrorColumn)])
                    : std::nullopt;
     }
     if (column == kBallsUsedColumn) {
@@ -40,7 +41,8 @@ std::optional<double> number(const ResultRow& row, int column) {
     }
     if (column < kBallsUsedColumn) {
         return truth.error_in_se
-                   ? std::optional((*truth.error_in_se)[static_cast<size_t>(column - kErrorInSeColumn)])
+                   ? std::optional(
+                         (*truth.error_in_se)[static_cast<size_t>(column - kErrorInSeColumn)])
                    : std::nullopt;
     }
     if (column == kDeColumn) {
@@ -100,10 +102,10 @@ QString full_text(const ResultRow& row, int column) {
         return QString::fromStdString(row.values[static_cast<size_t>(column - kV2Column)]);
     }
     if (column >= kStandardErrorColumn && column < kErrorInSeColumn) {
-        return row.standard_errors ? QString::fromStdString(
-                                         (*row.standard_errors)[static_cast<size_t>(
-                                             column - kStandardErrorColumn)])
-                                   : QString();
+        return row.standard_errors
+                   ? QString::fromStdString(
+                         (*row.standard_errors)[static_cast<size_t>(column - kStandardErrorColumn)])
+                   : QString();
     }
     const std::optional<double> value = number(row, column);
     if (!value) {
@@ -115,11 +117,11 @@ QString full_text(const ResultRow& row, int column) {
         const RowTruth& truth = *row.truth;
         const QString percent =
             QString::fromStdString(formats::general(truth.error_percent[k], 17)) + " %";
-        return truth.near_zero[k]
-                   ? QStringLiteral("estimate - truth = %1 (the truth is near zero, so the %2 "
-                                    "of it mean little)")
-                         .arg(digits, percent)
-                   : percent;
+        return truth.near_zero[k] ? QStringLiteral(
+                                        "estimate - truth = %1; the truth is near zero, and in per "
+                                        "cent of it the error would read %2")
+                                        .arg(digits, percent)
+                                  : percent;
     }
     return digits;
 }

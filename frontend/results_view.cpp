@@ -45,13 +45,12 @@ CResultsView::CResultsView(QWidget* parent)
     const int error_width = width("Δ -0.00e-00") + 8;
     table.setColumnWidth(kStatusColumn, width("cancelled"));
     for (int column = kV2Column; column < kNoteColumn; ++column) {
-        table.setColumnWidth(column, column >= kErrorColumn && column < kStandardErrorColumn
-                                         ? error_width
-                                     : column >= kErrorInSeColumn && column < kBallsUsedColumn
-                                         ? width("V0 error")
-                                     : column == kBallsUsedColumn ? width("1..00 of 00")
-                                     : column == kDeColumn        ? width("0.000000")
-                                                                  : number_width);
+        table.setColumnWidth(
+            column, column >= kErrorColumn && column < kStandardErrorColumn   ? error_width
+                    : column >= kErrorInSeColumn && column < kBallsUsedColumn ? width("V0 error")
+                    : column == kBallsUsedColumn                              ? width("1..00 of 00")
+                    : column == kDeColumn                                     ? width("0.000000")
+                                                                              : number_width);
     }
     table.setColumnWidth(kDataSetColumn, width("/home/user/ball000"));
     // The table and the plot share the height; the plot shows only when there is a plot.
@@ -171,13 +170,12 @@ void CResultsView::Copy() {
 QString CResultsView::PickSaveFile(const QString& title, const QString& filter,
                                    const char* suffix) {
     const QString path = m_pickSaveFile(this, title, filter);
-    return path.isEmpty() ? path
-                          : QString::fromStdString(WithSuffix(path.toStdString(), suffix));
+    return path.isEmpty() ? path : QString::fromStdString(WithSuffix(path.toStdString(), suffix));
 }
 
 bool CResultsView::SaveCsv() {
-    const QString path = PickSaveFile(tr("Save as CSV"),
-                                      QStringLiteral("CSV files (*.csv);;All Files (*)"), "csv");
+    const QString path =
+        PickSaveFile(tr("Save as CSV"), QStringLiteral("CSV files (*.csv);;All Files (*)"), "csv");
     if (path.isEmpty()) {
         return false;
     }

@@ -22,13 +22,13 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"--batch", Kind::flag, false},   {"--x", Kind::whole, true},
-    {"--y", Kind::whole, true},       {"--z", Kind::whole, true},
-    {"--lambda", Kind::number, true}, {"--radius", Kind::whole, true},
-    {"--law", Kind::text, true},      {"--p1", Kind::number, true},
-    {"--p2", Kind::number, true},     {"--count", Kind::whole, true},
-    {"--prefix", Kind::text, true},   {"--out", Kind::text, true},
-    {"--seed", Kind::seed, false},    {"--skip", Kind::skip, false},
+    {"--batch", Kind::flag, false},     {"--x", Kind::whole, true},
+    {"--y", Kind::whole, true},         {"--z", Kind::whole, true},
+    {"--lambda", Kind::number, true},   {"--radius", Kind::whole, true},
+    {"--law", Kind::text, true},        {"--p1", Kind::number, true},
+    {"--p2", Kind::number, true},       {"--count", Kind::whole, true},
+    {"--prefix", Kind::text, true},     {"--out", Kind::text, true},
+    {"--seed", Kind::seed, false},      {"--skip", Kind::skip, false},
     {"--new-count", Kind::flag, false}, {"--yes", Kind::flag, false},
     {"--help", Kind::flag, false},
 };
@@ -232,7 +232,8 @@ std::string parse_batch_options(const std::vector<std::string>& args, BatchOptio
         seen.push_back(option);
         if (option->kind == Kind::flag) {
             options.yes = options.yes || args[i] == "--yes";
-            options.request.new_count_each = options.request.new_count_each || args[i] == "--new-count";
+            options.request.new_count_each =
+                options.request.new_count_each || args[i] == "--new-count";
             options.help = options.help || args[i] == "--help";
             continue;
         }
@@ -298,10 +299,10 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     std::fprintf(out, "seed: %s\nmu: %s\nN: %s\n", std::to_string(seed).c_str(),
                  formats::general(plan.mu, 10).c_str(), std::to_string(plan.ball_count).c_str());
     if (!options.yes) {
-        std::fprintf(out, "%s [y/N] ",
-                     confirmation_text(plan.ball_count, request.count, request.new_count_each,
-                                       plan.mu)
-                         .c_str());
+        std::fprintf(
+            out, "%s [y/N] ",
+            confirmation_text(plan.ball_count, request.count, request.new_count_each, plan.mu)
+                .c_str());
         std::fflush(out);
         if (!confirmed(in)) {
             std::fprintf(err, "Brisolt: not confirmed; nothing written.\n");

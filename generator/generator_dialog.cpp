@@ -331,9 +331,8 @@ void CGeneratorDialog::OnGenerate() {
         showRunError(plan.error);
         return;
     }
-    const QString question =
-        QString::fromStdString(confirmation_text(plan.ball_count, m_fields.count,
-                                                 m_fields.new_count_each, plan.mu));
+    const QString question = QString::fromStdString(
+        confirmation_text(plan.ball_count, m_fields.count, m_fields.new_count_each, plan.mu));
     if (QMessageBox::question(this, QString::fromLatin1(kCaption), question,
                               QMessageBox::Ok | QMessageBox::Cancel,
                               QMessageBox::Ok) != QMessageBox::Ok) {
@@ -412,8 +411,8 @@ void CGeneratorDialog::setHelp() {
     help(ui->m_lambda, QStringLiteral("The expected number of ball centres per voxel of the box "
                                       "enlarged by Max on every side; above 0. Fill beside it "
                                       "shows the volume fraction that it gives."));
-    help(ui->m_maxRadius, QStringLiteral("The largest radius R in voxels, 1 to 1000. ") +
-                              whole_radii);
+    help(ui->m_maxRadius,
+         QStringLiteral("The largest radius R in voxels, 1 to 1000. ") + whole_radii);
     help(ui->m_distribution,
          QStringLiteral("The law of the radius: Uniform (Lower Bound, Upper Bound), LogNormal "
                         "(exp(G·Sigma + Mu), G standard normal) or Exponential (Mu times an "

@@ -139,8 +139,8 @@ std::string reproduce_options(const GenerationRequest& r, int64_t seed, uint64_t
         }
         return text;
     };
-    return "--batch --x " + std::to_string(m.max_x) + " --y " + std::to_string(m.max_y) +
-           " --z " + std::to_string(m.max_z) + " --lambda " + real(m.lambda) + " --radius " +
+    return "--batch --x " + std::to_string(m.max_x) + " --y " + std::to_string(m.max_y) + " --z " +
+           std::to_string(m.max_z) + " --lambda " + real(m.lambda) + " --radius " +
            std::to_string(m.max_radius) + " --law " + shell_word(m.distribution) + " --p1 " +
            real(m.parameter1) + " --p2 " + real(m.parameter2) + " --count " +
            std::to_string(r.count) + (r.new_count_each ? " --new-count" : "") + " --prefix " +

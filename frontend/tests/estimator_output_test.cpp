@@ -30,8 +30,8 @@ TEST(ParseEstimatorOutput, StandardErrorsBallsUsedAndWarningsOfSlashA) {
     EXPECT_EQ(output.balls_used->count, 37);
     // A warning is no failure.
     EXPECT_EQ(output.error_line, "");
-    EXPECT_EQ(output.warnings,
-              std::vector<std::string>{"the fit is ill-conditioned: few digits of V0 mean anything"});
+    EXPECT_EQ(output.warnings, std::vector<std::string>{
+                                   "the fit is ill-conditioned: few digits of V0 mean anything"});
 
     ResultRow row;
     row.directory = "/nowhere/without/model";
@@ -45,9 +45,9 @@ TEST(ParseEstimatorOutput, StandardErrorsBallsUsedAndWarningsOfSlashA) {
 }
 
 TEST(ParseEstimatorOutput, WithoutSlashAOrWithBrokenLinesThereAreNoStandardErrors) {
-    const EstimatorOutput plain =
-        ParseEstimatorOutput("V2:   0.1000000000000000\nV1:   0.2000000000000000\n"
-                             "V0:   0.3000000000000000\n");
+    const EstimatorOutput plain = ParseEstimatorOutput(
+        "V2:   0.1000000000000000\nV1:   0.2000000000000000\n"
+        "V0:   0.3000000000000000\n");
     EXPECT_TRUE(plain.has_values);
     EXPECT_FALSE(plain.standard_errors);
     EXPECT_FALSE(plain.balls_used);

@@ -722,8 +722,9 @@ TEST_F(MainDialogTest, ResultsTableHoldsEveryDataSetWithTheTruthBesideTheEstimat
     ASSERT_EQ(lines.size(), 4) << QApplication::clipboard()->text().toStdString();
     EXPECT_EQ(lines[0].split('\t').first(), "Data set");
     EXPECT_EQ(lines[1].split('\t').first().toStdString(), tiny);
-    EXPECT_EQ(lines[2].split('\t').value(static_cast<qsizetype>(column("V1 per voxel"))).toStdString(),
-              rows[2].values[1]);
+    EXPECT_EQ(
+        lines[2].split('\t').value(static_cast<qsizetype>(column("V1 per voxel"))).toStdString(),
+        rows[2].values[1]);
     EXPECT_EQ(lines[2].split('\t').size(), static_cast<qsizetype>(titles.size()));
     EXPECT_EQ(lines[3], "");
 
