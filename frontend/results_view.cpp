@@ -88,6 +88,9 @@ CResultsView::CResultsView(QWidget* parent)
     });
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &CResultsView::UpdateButtons);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultsView::UpdateButtons);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, &CResultsView::UpdateColumns);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultsView::UpdateColumns);
+    UpdateColumns();
     ShowCurrentRow();
 }
 
@@ -127,6 +130,21 @@ void CResultsView::ShowCurrentRow() {
     m_ui->fitText->setVisible(!m_ui->fitPlot->HasPlot());
     m_ui->fitText->setText(m_ui->fitPlot->Message());
     UpdateButtons();
+}
+
+// The columns of /a show once a row has them: without /a they would be empty.
+void CResultsView::UpdateColumns() {
+    bool standard_errors = false;
+    bool errors_in_se = false;
+    for (const ResultRow& row : m_model.Rows()) {
+        standard_errors = standard_errors || row.standard_errors || row.balls_used;
+        errors_in_se = errors_in_se || (row.truth && row.truth->error_in_se);
+    }
+    QTableView& table = *m_ui->resultsTable;
+    for (int column = kStandardErrorColumn; column <= kBallsUsedColumn; ++column) {
+        const bool in_se = column >= kErrorInSeColumn && column < kBallsUsedColumn;
+        table.setColumnHidden(column, !(in_se ? errors_in_se : standard_errors));
+    }
 }
 
 void CResultsView::UpdateButtons() {

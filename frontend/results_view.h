@@ -45,6 +45,7 @@ class CResultsView : public QWidget {
   private:
     void ShowCurrentRow();
     void UpdateButtons();
+    void UpdateColumns();
     std::vector<int> SelectedRows() const;
     // The rows at places `rows` of the table as shown.
     std::vector<const ResultRow*> ShownRows(const std::vector<int>& rows) const;
