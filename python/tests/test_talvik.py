@@ -69,9 +69,9 @@ def test_missing_correction_values_are_computed_as_the_program_does(tmp_path):
 
 
 def test_arrays_of_every_layout_round_trip_through_a_data_set(tmp_path):
-    # Sizes that are no multiple of 8 or 64, so that rows end inside bytes and words.
+    # Rows of two words and 22 voxels: whole words, eight at a time, one at a time.
     rng = np.random.default_rng(26)
-    volume = rng.random((13, 70, 131)) < 0.3
+    volume = rng.random((13, 70, 150)) < 0.3
     layouts = {
         "bool": volume,
         "bool_not_0_or_1": (volume.view(np.uint8) * 2).view(bool),
@@ -92,12 +92,14 @@ def test_arrays_of_every_layout_round_trip_through_a_data_set(tmp_path):
 
 
 def error_cases():
-    good = np.zeros((16, 16, 16), bool)
+    good = np.zeros((16, 16, 80), bool)
     good[4:12, 4:12, 4:12] = True
     with_two = good.astype(np.uint8)
     with_two[1, 2, 3] = 2
     minus_one = good.astype(np.int8)
     minus_one[5, 6, 7] = -1
+    three_in_the_tail = good.astype(np.uint8)
+    three_in_the_tail[15, 15, 70] = 3
     balls = BALLS_R1_5
     return [
         (lambda: talvik.estimate(good.astype(float), balls, 1), ValueError,
@@ -110,6 +112,8 @@ def error_cases():
          "volume holds 2 at [1, 2, 3]: only 0 and 1 mark the set (or use a bool array)"),
         (lambda: talvik.estimate(minus_one, balls, 1), ValueError,
          "volume holds -1 at [5, 6, 7]: only 0 and 1 mark the set (or use a bool array)"),
+        (lambda: talvik.estimate(three_in_the_tail, balls, 1), ValueError,
+         "volume holds 3 at [15, 15, 70]: only 0 and 1 mark the set (or use a bool array)"),
         (lambda: talvik.estimate(good.astype(">i2"), balls, 1), ValueError,
          "volume's elements (>i2) are not in the machine's byte order: use volume.astype(bool)"),
         (lambda: talvik.estimate(good[:8, :8, :8], balls, 1), talvik.Error,
