@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -126,6 +127,11 @@ ArrayView volume_view(const py::array& array) {
         view.shape[static_cast<size_t>(axis)] = array.shape(axis);
         view.strides[static_cast<size_t>(axis)] = array.strides(axis);
     }
+    // As in a slice file; it also keeps the voxel volume's word count within 64 bits.
+    if (view.shape[1] * view.shape[2] > formats::kMaxSlicePixels) {
+        throw py::value_error("volume of shape " + shape + " is too large: a slice holds at most " +
+                              std::to_string(formats::kMaxSlicePixels) + " voxels (y * x)");
+    }
     view.data = static_cast<const char*>(array.data());
     view.item_size = static_cast<size_t>(array.itemsize());
     return view;
@@ -137,6 +143,8 @@ unsigned environment_threads() {
 
 Result estimate_array(const py::handle& volume, const py::handle& balls, int64_t epsilon,
                       bool adaptive, std::optional<int64_t> threads, bool store_de) {
+    // With talvik's /a in the estimator, adaptive asks it of the request here, and
+    // result_of() copies its standard errors, k and warnings.
     if (adaptive) {
         throw py::value_error(
             "adaptive=True needs talvik's /a estimate, which this build does not have");
@@ -233,10 +241,6 @@ void save_data_set(const py::handle& folder, const py::handle& volume) {
         throw py::value_error("a data set holds at most " + std::to_string(kMaxSavedSlices) +
                               " slices (slice000.pbm to slice999.pbm), not " +
                               std::to_string(view.shape[0]));
-    }
-    if (view.shape[1] * view.shape[2] > formats::kMaxSlicePixels) {
-        throw py::value_error("a slice holds at most " + std::to_string(formats::kMaxSlicePixels) +
-                              " pixels, not " + std::to_string(view.shape[1] * view.shape[2]));
     }
     const unsigned threads = environment_threads();
     py::gil_scoped_release release;

@@ -135,6 +135,9 @@ def error_cases():
         # A read-only view of one element: the volume cannot be allocated.
         (lambda: talvik.estimate(np.broadcast_to(np.True_, (2**31 - 1, 2**15, 2**15)), balls, 1),
          MemoryError, "Memory allocation error."),
+        (lambda: talvik.estimate(np.broadcast_to(np.True_, (11, 2**16, 2**16)), balls, 1),
+         ValueError, "volume of shape (11, 65536, 65536) is too large: a slice holds at most "
+         "2147483639 voxels (y * x)"),
         (lambda: talvik.save_data_set("/nonexistent/folder", good), talvik.Error,
          "Error creating directory /nonexistent/folder!"),
         (lambda: talvik.save_data_set("unused", np.zeros((1001, 1, 1), bool)), ValueError,
