@@ -67,6 +67,20 @@ py::array_t<T> numpy_copy(const std::vector<T>& values) {
     return py::array_t<T>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
+template <typename T>
+py::array_t<T> per_ball(const Balls& balls, T formats::DiscretizedBall::*field) {
+    std::vector<T> values;
+    for (const formats::DiscretizedBall& ball : balls.file.balls) {
+        values.push_back(ball.*field);
+    }
+    return numpy_copy(values);
+}
+
+// A path as Python shows it.
+py::str shown_path(const std::string& path) {
+    return py::module_::import("os").attr("fsdecode")(py::bytes(path));
+}
+
 // A file or folder argument as the bytes that the operating system takes.
 std::string path_argument(const py::handle& value, const char* name) {
     const py::module_ os = py::module_::import("os");
@@ -285,30 +299,13 @@ PYBIND11_MODULE(talvik, m) {
                       "The balls of a discretized-balls file, from talvik.read_balls(path). "
                       "Correction values that talvik.estimate computes for it are kept here.")
         .def_property_readonly(
-            "path",
-            [](const Balls& b) {
-                return py::bytes(b.path).attr("decode")("utf-8", "surrogateescape");
-            },
+            "path", [](const Balls& b) { return shown_path(b.path); },
             "The file the balls were read from.")
         .def_property_readonly(
-            "sizes",
-            [](const Balls& b) {
-                std::vector<int32_t> sizes;
-                for (const formats::DiscretizedBall& ball : b.file.balls) {
-                    sizes.push_back(ball.size);
-                }
-                return numpy_copy(sizes);
-            },
+            "sizes", [](const Balls& b) { return per_ball(b, &formats::DiscretizedBall::size); },
             "Each ball's size n: it reaches n - 1 voxels from its centre along each axis.")
         .def_property_readonly(
-            "de",
-            [](const Balls& b) {
-                std::vector<double> de;
-                for (const formats::DiscretizedBall& ball : b.file.balls) {
-                    de.push_back(ball.de);
-                }
-                return numpy_copy(de);
-            },
+            "de", [](const Balls& b) { return per_ball(b, &formats::DiscretizedBall::de); },
             "Each ball's correction value de; 0 where the file gave none.")
         .def_property_readonly(
             "de_missing", [](const Balls& b) { return b.file.de_missing; },
@@ -328,10 +325,18 @@ PYBIND11_MODULE(talvik, m) {
         .def("__len__", [](const Balls& b) { return b.file.balls.size(); })
         .def("__repr__", [](const Balls& b) {
             return py::str("<talvik.Balls {!r}: {} balls, de {}>")
-                .format(py::bytes(b.path).attr("decode")("utf-8", "surrogateescape"),
-                        b.file.balls.size(), b.file.de_missing ? "missing" : "stored");
+                .format(shown_path(b.path), b.file.balls.size(),
+                        b.file.de_missing ? "missing" : "stored");
         });
 
+    const auto standard_error = [](size_t i) {
+        return [i](const Result& r) -> std::optional<double> {
+            if (!r.standard_errors) {
+                return std::nullopt;
+            }
+            return (*r.standard_errors)[i];
+        };
+    };
     py::class_<Result>(m, "Estimate", "The result of talvik.estimate.")
         .def_property_readonly(
             "V2", [](const Result& r) { return r.volumes.v2; },
@@ -352,27 +357,12 @@ PYBIND11_MODULE(talvik, m) {
         .def_property_readonly(
             "balls_used", [](const Result& r) { return r.balls_used; },
             "The fit used balls 1 .. balls_used of the file (all of them without adaptive).")
-        .def_property_readonly(
-            "SE_V2",
-            [](const Result& r) {
-                return r.standard_errors ? std::optional<double>((*r.standard_errors)[0])
-                                         : std::nullopt;
-            },
-            "The standard error of V2 with adaptive=True, else None.")
-        .def_property_readonly(
-            "SE_V1",
-            [](const Result& r) {
-                return r.standard_errors ? std::optional<double>((*r.standard_errors)[1])
-                                         : std::nullopt;
-            },
-            "The standard error of V1 with adaptive=True, else None.")
-        .def_property_readonly(
-            "SE_V0",
-            [](const Result& r) {
-                return r.standard_errors ? std::optional<double>((*r.standard_errors)[2])
-                                         : std::nullopt;
-            },
-            "The standard error of V0 with adaptive=True, else None.")
+        .def_property_readonly("SE_V2", standard_error(0),
+                               "The standard error of V2 with adaptive=True, else None.")
+        .def_property_readonly("SE_V1", standard_error(1),
+                               "The standard error of V1 with adaptive=True, else None.")
+        .def_property_readonly("SE_V0", standard_error(2),
+                               "The standard error of V0 with adaptive=True, else None.")
         .def_property_readonly(
             "warnings", [](const Result& r) { return r.warnings; },
             "talvik's warnings about this estimate.")
