@@ -11,6 +11,7 @@
 #include "formats/data_set.h"
 
 #include "literal_oracles.h"
+#include "partial_folders.h"
 #include "random/poisson.h"
 #include "test_support.h"
 
@@ -273,8 +274,7 @@ TEST(SampledRun, CancelKeepsTheCompleteDataSetsAndRemovesTheUnfinishedOne) {
         GenerationRun run(r, plan_run(r).ball_count, sources);
         if (dir == &cancelled_dir) {
             // Into the second data set's slices.
-            const std::string partial = partial_directory(*dir / "p001");
-            while (!fs::exists(partial + "/pslice004.pbm")) {
+            while (!fs::exists(testing::partial_folder_of(*dir / "p001") + "/pslice004.pbm")) {
                 ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
             }
             run.cancel();
