@@ -41,7 +41,7 @@ enum class ResultsFilePreparation {
     ready,         // the file exists, can be locked, and is as asked
     rows_changed,  // another run appended meanwhile: nothing was emptied, look again
     cannot_open,   // a folder, a missing folder, no permission
-    cannot_lock,   // the file system has no locks (sshfs, NFS without its lock service)
+    cannot_lock,   // the file system has no locks (ENOLCK: NFS without its lock service)
 };
 
 // Creates the file when it is missing, leaves its contents alone, and checks that it can be
