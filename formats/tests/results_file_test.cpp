@@ -10,6 +10,7 @@
 
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "formats/errors.h"
 #include "formats/files.h"
@@ -151,7 +152,15 @@ TEST(EmptyResultsFile, WaitsForAnAppendInProgressAndCountsTheRowsAgain) {
     for (const int seen : {0, 2}) {
         const std::string before = seen == 0 ? "" : header + "a\nb\n";
         write_file(path, before);
-        const int fd = ::open(path.c_str(), O_WRONLY | O_APPEND);
+        const int fd = ::open(path.c_str(), O_RDWR | O_APPEND);
+        // Read through the locked descriptor: closing another one of the file, as read_file
+        // does, would drop this process's lock.
+        const auto contents = [fd] {
+            std::vector<uint8_t> bytes;
+            ::lseek(fd, 0, SEEK_SET);
+            EXPECT_TRUE(read_all(fd, bytes));
+            return std::string(bytes.begin(), bytes.end());
+        };
         struct flock lock {};
         lock.l_type = F_WRLCK;
         lock.l_whence = SEEK_SET;
@@ -163,7 +172,7 @@ TEST(EmptyResultsFile, WaitsForAnAppendInProgressAndCountsTheRowsAgain) {
         const pid_t emptier = fork_appending(
             [&] { return empty_results_file(path, seen) == ResultsFilePreparation::rows_changed; });
         ::usleep(100000);
-        EXPECT_EQ(read_file(path), before) << seen;
+        EXPECT_EQ(contents(), before) << seen;
         const std::string row = (seen == 0 ? header : "") + "c\n";
         ASSERT_TRUE(write_all(fd, row));
         ::close(fd);
