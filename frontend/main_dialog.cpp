@@ -256,53 +256,62 @@ bool CMainDialog::OnOutputFileChanged() {
     }
     const QScopedValueRollback checking(m_checkingOutput, true);
     const std::string file = path.toStdString();
-    const formats::ResultsFileCheck check =
-        formats::inspect_results_file(file, m_ui->ballsFileEdit->text().toStdString());
+    using formats::ResultsFilePreparation;
+    ResultsFilePreparation prepared = ResultsFilePreparation::rows_changed;
     QString refusal;
-    bool usable = true;
-    switch (check.kind) {
-        case formats::ResultsFileKind::fresh:
-            usable = formats::empty_results_file(file);
-            break;
-        case formats::ResultsFileKind::results:
-            switch (m_services.ask_results_file(this, path, check.rows)) {
-                case ResultsChoice::empty:
-                    usable = formats::empty_results_file(file);
-                    break;
-                case ResultsChoice::append:
-                    usable = formats::create_results_file(file);
-                    break;
-                case ResultsChoice::cancel:
-                    RestoreOutputField();
-                    return false;
-            }
-            break;
-        case formats::ResultsFileKind::balls_file:
-            refusal = QStringLiteral(
-                "This is the discretized balls file: it is never used as "
-                "the results file.");
-            break;
-        case formats::ResultsFileKind::slice:
-            refusal = QStringLiteral(
-                "A *.pbm file is a slice of a data set: it is never used as "
-                "the results file.");
-            break;
-        case formats::ResultsFileKind::foreign:
-            refusal = QStringLiteral(
-                          "This file does not begin with \"%1\": it is no "
-                          "results file, and it is not emptied.")
-                          .arg(QString::fromUtf8(formats::kResultsHeaderWord));
-            break;
-        case formats::ResultsFileKind::cannot_open:
-            usable = false;
-            break;
+    // Looked at again, and asked again, when a run appended rows meanwhile.
+    while (prepared == ResultsFilePreparation::rows_changed && refusal.isEmpty()) {
+        const formats::ResultsFileCheck check =
+            formats::inspect_results_file(file, m_ui->ballsFileEdit->text().toStdString());
+        switch (check.kind) {
+            case formats::ResultsFileKind::fresh:
+                prepared = formats::empty_results_file(file, 0);
+                break;
+            case formats::ResultsFileKind::results:
+                switch (m_services.ask_results_file(this, path, check.rows)) {
+                    case ResultsChoice::empty:
+                        prepared = formats::empty_results_file(file, check.rows);
+                        break;
+                    case ResultsChoice::append:
+                        prepared = formats::create_results_file(file);
+                        break;
+                    case ResultsChoice::cancel:
+                        RestoreOutputField();
+                        return false;
+                }
+                break;
+            case formats::ResultsFileKind::balls_file:
+                refusal = QStringLiteral(
+                    "This is the discretized balls file: it is never used as "
+                    "the results file.");
+                break;
+            case formats::ResultsFileKind::slice:
+                refusal = QStringLiteral(
+                    "A *.pbm file is a slice of a data set: it is never used as "
+                    "the results file.");
+                break;
+            case formats::ResultsFileKind::foreign:
+                refusal = QStringLiteral(
+                              "This file does not begin with \"%1\": it is no "
+                              "results file, and it is not emptied.")
+                              .arg(QString::fromUtf8(formats::kResultsHeaderWord));
+                break;
+            case formats::ResultsFileKind::cannot_open:
+                prepared = ResultsFilePreparation::cannot_open;
+                break;
+        }
+    }
+    if (prepared == ResultsFilePreparation::cannot_lock) {
+        refusal = QStringLiteral(
+            "This file cannot be locked: its file system does not support locks, which the "
+            "runs of talvik need to append their rows.");
     }
     if (!refusal.isEmpty()) {
         m_services.show_error(this, kCaption, path + u'\n' + refusal);
         RestoreOutputField();
         return false;
     }
-    if (!usable) {
+    if (prepared != ResultsFilePreparation::ready) {
         ReportUnusableFile(path);
         m_ui->outputFileEdit->clear();
         m_checkedOutput = m_acceptedOutput = QString();

@@ -131,7 +131,8 @@ void note_stop_signal(int signal) {
 const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // While a run goes on, the signals that end a program from a terminal or a job scheduler
-// end the run cleanly instead, between two of its steps.
+// end the run cleanly instead, between two of its steps. One that was ignored when the run
+// began (nohup, a background job of a shell without job control) stays ignored.
 class StopSignals {
   public:
     StopSignals() {
@@ -140,7 +141,10 @@ class StopSignals {
         action.sa_handler = note_stop_signal;
         sigemptyset(&action.sa_mask);
         for (size_t i = 0; i < std::size(kStopSignals); ++i) {
-            sigaction(kStopSignals[i], &action, &previous_[i]);
+            sigaction(kStopSignals[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN) {
+                sigaction(kStopSignals[i], &action, nullptr);
+            }
         }
     }
     ~StopSignals() {
@@ -164,6 +168,17 @@ const char* signal_name(int signal) {
         default:
             return "SIGHUP";
     }
+}
+
+// Ends the process by `signal` with its default action, so that the shell or the scheduler
+// that started Brisolt sees it ended by that signal: a shell loop stops at Ctrl-C.
+void end_by_signal(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(signal);
 }
 
 bool confirmed(std::FILE* in) {
@@ -203,10 +218,11 @@ const char* const kBatchUsage =
     "                 options that write the data set again byte for byte\n"
     "  --yes          do not ask for confirmation\n"
     "\n"
-    "A data set is written into the hidden folder DIR/.P000.partial-<process id> and moved\n"
+    "A data set is written into a hidden folder DIR/.P000.partial-XXXXXX of its own and moved\n"
     "into place when complete, so DIR never shows a half-written one. SIGINT (Ctrl-C), SIGTERM\n"
     "and SIGHUP stop the run after its current step: the complete data sets stay, the\n"
-    "unfinished one is removed, and the status is 128 + the signal's number (130, 143, 129).\n";
+    "unfinished one is removed, and Brisolt then ends by that signal (a shell shows the\n"
+    "status 130, 143, 129).\n";
 
 bool wants_batch_mode(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -338,6 +354,9 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     if (run.cancelled()) {
         std::fprintf(err, "Brisolt: stopped by %s; %s\n", signal_name(g_stop_signal),
                      written.c_str());
+        std::fflush(out);
+        std::fflush(err);
+        end_by_signal(g_stop_signal);
         return 128 + g_stop_signal;
     }
     if (run.failed()) {

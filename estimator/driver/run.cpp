@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "driver/estimate.h"
 #include "driver/verbose_log.h"
@@ -22,12 +23,22 @@ void run_estimation(const RunSettings& settings, const RunEngines& engines) {
     }
 
     const std::string& directory = *settings.data_set_directory;
+    formats::WordVolume volume = formats::load_data_set(directory);
+    if (settings.output_path) {
+        // Refused before the computation rather than after it. A file that cannot be opened
+        // is reported when the row is written, once the results are printed.
+        formats::fatal_unless(formats::create_results_file(*settings.output_path) !=
+                                  formats::ResultsFilePreparation::cannot_lock,
+                              1,
+                              "Cannot lock the results file '%s': its file system does not "
+                              "support locks.\n",
+                              settings.output_path->c_str());
+    }
     const EstimateRequest request{directory, *settings.balls_path, settings.epsilon_index};
-    const Estimate result =
-        estimate(formats::load_data_set(directory), balls, request, engines, log,
-                 [&](const formats::BallsFile& completed) {
-                     formats::write_balls_file(*settings.balls_path, completed.balls);
-                 });
+    const Estimate result = estimate(
+        std::move(volume), balls, request, engines, log, [&](const formats::BallsFile& completed) {
+            formats::write_balls_file(*settings.balls_path, completed.balls);
+        });
     print_results(stdout, result.volumes);
     if (settings.output_path) {
         formats::fatal_unless(

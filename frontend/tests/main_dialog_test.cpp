@@ -33,10 +33,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <system_error>
 
 #include "formats/numbers.h"
+#include "formats/results_file.h"
 #include "qt_test_support.h"
 #include "result_rows.h"
 #include "results_view.h"
@@ -71,6 +73,9 @@ class MainDialogTest : public ::testing::Test {
         services.pick_folder = [](QWidget*, const QString&) { return QString(); };
         services.ask_results_file = [this](QWidget*, const QString& path, int rows) {
             questions.push_back({path, rows});
+            if (while_asking) {
+                while_asking();
+            }
             return results_choice;
         };
         services.pick_save_file = [this](QWidget*, const QString&, const QString&) {
@@ -196,6 +201,7 @@ class MainDialogTest : public ::testing::Test {
     std::vector<Message> messages;
     std::vector<Question> questions;
     ResultsChoice results_choice = ResultsChoice::cancel;
+    std::function<void()> while_asking;  // what happens while the question is open
     std::vector<QString> close_questions;
     CloseChoice close_choice = CloseChoice::cancel;
     QString picked_file;
@@ -408,6 +414,27 @@ TEST_F(MainDialogTest, ResultsFileWithRowsIsKeptUnlessTheUserEmptiesIt) {
     const std::string after = read_file(results);
     EXPECT_EQ(after.rfind(rows, 0), 0u) << after;
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 4) << after;
+}
+
+// A run elsewhere appends a row while the user reads the question: Empty does not lose it
+// unseen, the question comes again with the new count.
+TEST_F(MainDialogTest, RowAppendedWhileTheQuestionIsOpenIsCountedAndAskedAgain) {
+    SetBalls(kThreeBalls);
+    const std::string results = scratch / "results.txt";
+    write_file(results, "; Data_set\tV2\tV1\tV0\nold one\n");
+    results_choice = ResultsChoice::empty;
+    while_asking = [&] {
+        if (questions.size() == 1) {
+            ASSERT_TRUE(formats::append_results_row(results, "new one", 1, 2, 3));
+        }
+    };
+    Enter(output(), results);
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].rows, 1);
+    EXPECT_EQ(questions[1].rows, 2);
+    EXPECT_EQ(read_file(results), "");
+    EXPECT_EQ(output()->text().toStdString(), results);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainDialogTest, BallsFileSlicesAndOtherFilesAreNeverTakenAsResultsFile) {

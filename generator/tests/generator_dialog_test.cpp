@@ -24,6 +24,7 @@
 #include "data_set_writer.h"
 #include "formats/data_set.h"
 #include "formats/model_file.h"
+#include "partial_folders.h"
 #include "random/random.h"
 #include "test_support.h"
 #include "typed_spin_box.h"
@@ -399,7 +400,8 @@ TEST_F(GeneratorDialog, CancelInTheMiddleKeepsTheCompleteDataSetsOnly) {
     dialog_.setRunSlice(std::chrono::milliseconds(0));
     bool clicked = false;
     QObject::connect(find<QProgressBar>("m_progress"), &QProgressBar::valueChanged, [&] {
-        if (!clicked && fs::exists(partial_directory(cancelled / "001") + "/slice003.pbm")) {
+        if (!clicked &&
+            fs::exists(testing::partial_folder_of(cancelled / "001") + "/slice003.pbm")) {
             clicked = true;
             QTimer::singleShot(0, [&] { QTest::mouseClick(generate(), Qt::LeftButton); });
         }

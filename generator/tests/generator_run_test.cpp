@@ -12,6 +12,7 @@
 
 #include "literal_oracles.h"
 #include "model_fixtures.h"
+#include "partial_folders.h"
 #include "random/poisson.h"
 #include "test_support.h"
 
@@ -275,8 +276,7 @@ TEST(SampledRun, CancelKeepsTheCompleteDataSetsAndRemovesTheUnfinishedOne) {
         GenerationRun run(r, plan_run(r), sources);
         if (dir == &cancelled_dir) {
             // Into the second data set's slices.
-            const std::string partial = partial_directory(*dir / "p001");
-            while (!fs::exists(partial + "/pslice004.pbm")) {
+            while (!fs::exists(testing::partial_folder_of(*dir / "p001") + "/pslice004.pbm")) {
                 ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
             }
             run.cancel();

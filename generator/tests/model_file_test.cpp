@@ -12,6 +12,7 @@
 #include "formats/data_set.h"
 #include "generator_run.h"
 #include "model_fixtures.h"
+#include "partial_folders.h"
 #include "radius_law.h"
 #include "random/random.h"
 #include "test_support.h"
@@ -196,10 +197,10 @@ TEST(ModelFileOfARun, AFailureToWriteItStopsTheRunLikeASlice) {
         Random::set_seed(0.5);
         GenerationRun run(request_for(dir.path().string(), 2), counted(5), sources);
         // Once the first data set's slices are written, something is put in model.txt's way.
-        const std::string partial = partial_directory(dir / "m000");
-        while (!fs::exists(partial + "/mslice008.pbm")) {
+        while (!fs::exists(testing::partial_folder_of(dir / "m000") + "/mslice008.pbm")) {
             ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
         }
+        const std::string partial = testing::partial_folder_of(dir / "m000");
         if (full) {
             ASSERT_EQ(::symlink("/dev/full", (partial + "/model.txt").c_str()), 0);
         } else {
