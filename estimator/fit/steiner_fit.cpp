@@ -40,7 +40,7 @@ double one_norm(const Matrix& a) {
 // 1 / epsilon: the inverse then carries no correct digit. Taken with the rows and columns
 // scaled to a unit diagonal, so that the units of de, de^2 and de^3 do not count, only how
 // nearly the balls repeat each other. A zero diagonal entry is singular.
-bool invertible_to_working_precision(Matrix a) {
+double condition_of(Matrix a) {
     std::vector<double> scale(a.rows);
     for (uint32_t i = 0; i < a.rows; ++i) {
         scale[i] = 1.0 / std::sqrt(a.at(i, i));
@@ -52,10 +52,14 @@ bool invertible_to_working_precision(Matrix a) {
     }
     const std::optional<Matrix> inverse = matrix_invert(a);
     if (!inverse) {
-        return false;
+        return std::numeric_limits<double>::infinity();
     }
     const double condition = one_norm(a) * one_norm(*inverse);
-    return std::isfinite(condition) && condition < 1.0 / std::numeric_limits<double>::epsilon();
+    return std::isfinite(condition) ? condition : std::numeric_limits<double>::infinity();
+}
+
+bool invertible_to_working_precision(const Matrix& a) {
+    return condition_of(a) < 1.0 / std::numeric_limits<double>::epsilon();
 }
 
 }  // namespace
@@ -76,7 +80,22 @@ FitMatrices create_fit_matrices(uint32_t ball_count) {
     return fit;
 }
 
-void check_fit_is_determined(const Matrix& m) {
+FitMatrices first_balls(const FitMatrices& fit, uint32_t k) {
+    FitMatrices part{fit.e, matrix_create(3, k), matrix_create(k, 1)};
+    for (uint32_t i = 0; i < k; ++i) {
+        for (uint32_t r = 0; r < 3; ++r) {
+            part.m.at(r, i) = fit.m.at(r, i);
+        }
+        part.v.at(i, 0) = fit.v.at(i, 0);
+    }
+    return part;
+}
+
+double scaled_condition(const Matrix& m) {
+    return condition_of(matrix_multiply(m, matrix_transpose(m)));
+}
+
+bool fit_is_determined(const Matrix& m) {
     // M(0, i) is 2 de exactly. A de below kMissingDe in magnitude (the single voxel's) gives
     // a column of next to nothing.
     std::vector<double> distinct;
@@ -87,9 +106,12 @@ void check_fit_is_determined(const Matrix& m) {
             distinct.push_back(de);
         }
     }
-    formats::fatal_unless(distinct.size() >= 3 && invertible_to_working_precision(
-                                                      matrix_multiply(m, matrix_transpose(m))),
-                          1, "%s", kSingularFit);
+    return distinct.size() >= 3 &&
+           invertible_to_working_precision(matrix_multiply(m, matrix_transpose(m)));
+}
+
+void check_fit_is_determined(const Matrix& m) {
+    formats::fatal_unless(fit_is_determined(m), 1, "%s", kSingularFit);
 }
 
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log) {
