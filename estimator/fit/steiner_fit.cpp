@@ -36,10 +36,9 @@ double one_norm(const Matrix& a) {
     return norm;
 }
 
-// Singular to working precision, in LAPACK's sense, when the condition number reaches
-// 1 / epsilon: the inverse then carries no correct digit. Taken with the rows and columns
-// scaled to a unit diagonal, so that the units of de, de^2 and de^3 do not count, only how
-// nearly the balls repeat each other. A zero diagonal entry is singular.
+// The 1-norm condition number, taken with the rows and columns scaled to a unit diagonal, so
+// that the units of de, de^2 and de^3 do not count, only how nearly the balls repeat each
+// other. Infinite when singular; a zero diagonal entry is singular.
 double condition_of(Matrix a) {
     std::vector<double> scale(a.rows);
     for (uint32_t i = 0; i < a.rows; ++i) {
@@ -58,6 +57,8 @@ double condition_of(Matrix a) {
     return std::isfinite(condition) ? condition : std::numeric_limits<double>::infinity();
 }
 
+// Singular to working precision, in LAPACK's sense, when the condition number reaches
+// 1 / epsilon: the inverse then carries no correct digit.
 bool invertible_to_working_precision(const Matrix& a) {
     return condition_of(a) < 1.0 / std::numeric_limits<double>::epsilon();
 }

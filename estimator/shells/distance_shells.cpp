@@ -312,6 +312,16 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     counts.levels.assign(setup.blocks.count() * levels.size(), 0);
     const size_t x0 = kWindowMargin;
     const size_t x1 = static_cast<size_t>(w - kWindowMargin);
+    // The levels of a row of the window, into the blocks that it crosses.
+    auto count_row = [&](int32_t y, int32_t z, const Ed* values) {
+        const size_t first = setup.blocks.block_of(kWindowMargin, y, z);
+        for (size_t bx = 0; bx < setup.blocks.along(0); ++bx) {
+            kernels_d.count_levels(values, static_cast<size_t>(setup.blocks.edge(0, bx)),
+                                   static_cast<size_t>(setup.blocks.edge(0, bx + 1)), levels.data(),
+                                   levels.size(),
+                                   counts.levels.data() + (first + bx) * levels.size());
+        }
+    };
     int32_t next = std::max(0, piece.z0 - halo);
     for (int32_t z = piece.z0; z < piece.z1; ++z) {
         for (; next <= std::min(s - 1, z + halo); ++next) {
@@ -330,32 +340,26 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
             star_planes[static_cast<size_t>(dz + to_star.reach())] =
                 zz < 0 || zz >= s ? nullptr : star_plane(zz);
         }
-        to_star.run(
-            star_planes.data(), piece.y0, piece.y1, x0, x1, [&](int32_t y, const Ed* values) {
-                if (values == nullptr) {
-                    return;
-                }
-                const size_t row_block = setup.blocks.block_of(kWindowMargin, y, z);
-                for (size_t bx = 0; bx < setup.blocks.along(0); ++bx) {
-                    kernels_d.count_levels(values, static_cast<size_t>(setup.blocks.edge(0, bx)),
-                                           static_cast<size_t>(setup.blocks.edge(0, bx + 1)),
-                                           levels.data(), levels.size(),
-                                           counts.levels.data() + (row_block + bx) * levels.size());
-                }
-                if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
-                    return;
-                }
-                for (int32_t bx : setup.band_x) {
-                    const int64_t distance = values[bx];
-                    if (distance < 1 || distance > setup.largest) {
-                        continue;  // in (Xe)*, or in no shell
-                    }
-                    uint16_t ties = 0;
-                    const Side side = nearest_side(*near, bx, y, z, ties);
-                    counts.corners.push_back({distance, side == Side::remove, ties != 0,
-                                              setup.blocks.block_of(bx, y, z)});
-                }
-            });
+        to_star.run(star_planes.data(), piece.y0, piece.y1, x0, x1,
+                    [&](int32_t y, const Ed* values) {
+                        if (values == nullptr) {
+                            return;
+                        }
+                        count_row(y, z, values);
+                        if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
+                            return;
+                        }
+                        for (int32_t bx : setup.band_x) {
+                            const int64_t distance = values[bx];
+                            if (distance < 1 || distance > setup.largest) {
+                                continue;  // in (Xe)*, or in no shell
+                            }
+                            uint16_t ties = 0;
+                            const Side side = nearest_side(*near, bx, y, z, ties);
+                            counts.corners.push_back({distance, side == Side::remove, ties != 0,
+                                                      setup.blocks.block_of(bx, y, z)});
+                        }
+                    });
     }
     return counts;
 }
