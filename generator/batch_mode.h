@@ -15,6 +15,7 @@ struct BatchOptions {
     GenerationRequest request;
     bool seed_given = false;
     int64_t seed = 0;  // calendar time in seconds, as the dialog seeds from the clock
+    int64_t skip = 0;  // numbers drawn and thrown away after seeding (a window's earlier runs)
     bool yes = false;  // skip the confirmation question
     bool help = false;
 };
