@@ -118,7 +118,8 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
              "voxel size, and the estimates are biased"});
     }
     const FitMatrices used = first_balls(fit, static_cast<uint32_t>(result.balls_used));
-    result.volumes = solve(used, log);
+    // The data of every ball in the log, so that a reader sees the balls left out as well.
+    result.volumes = solve_first(fit, static_cast<uint32_t>(result.balls_used), log);
     result.blocks = blocks.count();
     result.standard_errors = block_jackknife(used, counts, blocks);
     log("standard errors: delete-one jackknife over %zu blocks (%zu x %zu x %zu) of the "

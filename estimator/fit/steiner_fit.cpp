@@ -116,9 +116,14 @@ void check_fit_is_determined(const Matrix& m) {
 }
 
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log) {
-    show(log, "matrix E:\n", fit.e);
-    show(log, "matrix V:\n", fit.v);
-    show(log, "matrix M:\n", fit.m);
+    return solve_first(fit, fit.v.rows, log);
+}
+
+IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log) {
+    show(log, "matrix E:\n", all.e);
+    show(log, "matrix V:\n", all.v);
+    show(log, "matrix M:\n", all.m);
+    const FitMatrices fit = first_balls(all, k);
     const Matrix mt = matrix_transpose(fit.m);
     show(log, "matrix Mt:\n", mt);
     const Matrix mmt = matrix_multiply(fit.m, mt);

@@ -46,6 +46,10 @@ double scaled_condition(const Matrix& m);
 // or the results are not finite numbers.
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
 
+// The same over balls 1 .. k: in verbose mode E, V and M of every ball, then the matrices of
+// the fit over balls 1 .. k from Mt on.
+IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log);
+
 // "V2: ", "V1: ", "V0: " lines.
 void print_results(std::FILE* out, const IntrinsicVolumes& volumes);
 

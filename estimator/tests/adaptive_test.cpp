@@ -3,6 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <regex>
@@ -181,6 +182,18 @@ TEST_F(AdaptiveRun, AddsStandardErrorsAndTheRangeAfterTheResultsExactly) {
     const auto verbose = talvik({"/a", "/v", "/d", balls, "/b", data, "/e", "1"});
     EXPECT_THAT(verbose.out, HasSubstr(": range of balls: " + e.range_reason));
     EXPECT_THAT(verbose.out, HasSubstr(": standard errors: delete-one jackknife over 27 blocks"));
+    // V and M hold every ball, the balls left out too; the fit's own matrices the balls used.
+    const std::string out = testing::strip_timestamps(verbose.out);
+    auto rows_after = [&](const std::string& label) {
+        const size_t at = out.find(label);
+        const size_t end = out.find("\n\n", at);
+        return at == std::string::npos || end == std::string::npos
+                   ? -1
+                   : std::count(out.begin() + static_cast<std::ptrdiff_t>(at),
+                                out.begin() + static_cast<std::ptrdiff_t>(end), '\n');
+    };
+    EXPECT_EQ(rows_after("matrix V:\n"), 8);
+    EXPECT_EQ(rows_after("matrix Mt:\n"), static_cast<std::ptrdiff_t>(e.balls_used));
 }
 
 TEST_F(AdaptiveRun, WarnsWhenTheGrainsAreTooSmallTheFitIsIllConditionedOrTheWindowTooSmall) {
