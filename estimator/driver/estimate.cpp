@@ -12,9 +12,9 @@
 namespace talvik {
 namespace {
 
-// Blocks of the jackknife: 3 x 3 x 3 matched the spread between independent data sets, where
-// 2 x 2 x 2 gave standard errors that scattered twice as much. Shorter blocks than this hold
-// too few grains to vary independently.
+// Blocks of the jackknife: with 3 x 3 x 3 the standard errors match the spread between
+// independent data sets (bench/accuracy.sh); fewer blocks leave the standard error itself
+// more scattered. Shorter blocks than this hold too few grains to vary independently.
 constexpr int32_t kBlocksPerAxis = 3;
 constexpr int32_t kShortestBlock = 16;
 // V0 whose standard error reaches this share of |V0| has no trustworthy digit.
