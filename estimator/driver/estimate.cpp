@@ -128,6 +128,9 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
              "the shells flatten from the smallest balls on: the grains are too small for the "
              "voxel size, and the estimates are biased"});
     }
+    // The shells and the cubic's M of every ball first, as without "/a": what a reader of the
+    // log plots.
+    show_model(fit, log);
     result.xe_fraction = whole.xe_fraction;
     result.euler6 = whole.euler6;
     result.euler26 = whole.euler26;

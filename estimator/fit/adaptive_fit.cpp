@@ -76,7 +76,9 @@ IntrinsicVolumes adaptive_volumes(const WindowMeasures& measures, const std::vec
             balls_used);
     }
     const FitMatrices fit = euler_fit_matrices(measures, de);
-    const IntrinsicVolumes fitted = solve_first(fit, static_cast<uint32_t>(balls_used), log);
+    show_matrix(log, "matrix V less 4/3 pi V0 de^3:\n", fit.v);
+    show_matrix(log, "matrix M of 2 de, pi de^2 and de^4:\n", fit.m);
+    const IntrinsicVolumes fitted = solve_balls(fit, static_cast<uint32_t>(balls_used), log);
     // Where grains face each other across a gap narrower than a voxel the digital Xe has no
     // pore, so the facing surface is missing from the shells: for grains of radius r about
     // pi r per join (the caps of both grains that lie within a voxel of each other, averaged
