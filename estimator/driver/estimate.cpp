@@ -38,7 +38,8 @@ void add_warnings(Estimate& result) {
     }
     const double v0 = std::fabs(result.volumes.v0);
     const double se = result.standard_errors.v0;
-    if (std::isfinite(se) && se >= kUncertainV0 * v0) {
+    // A V0 of 0 with a standard error of 0 (no set, or all of it) is exact, not uncertain.
+    if (std::isfinite(se) && se > 0.0 && se >= kUncertainV0 * v0) {
         result.warnings.push_back(
             {EstimateWarning::Kind::uncertain_v0,
              formats::format_text(

@@ -271,6 +271,13 @@ TEST_F(AdaptiveRun, WarnsWhenTheGrainsAreTooSmallTheFitIsIllConditionedOrTheWind
         sparse.err, std::regex("talvik: warning: V0 is uncertain: its standard error is [0-9.]+ "
                                "% of \\|V0\\|, so few of its digits mean anything\n")))
         << sparse.err;
+    // No set at all: V0 is 0 with a standard error of 0, exact rather than uncertain.
+    const std::string empty = scratch_ / "empty";
+    workloads::write_data_set(empty, formats::BitVolume(60, 60, 60));
+    const auto none = talvik({"/a", "/d", balls, "/b", empty, "/e", "1"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_THAT(none.out, HasSubstr("SE(V0):   0.0000000000000000\n"));
+    EXPECT_EQ(none.err, "");
     // A window of 15 voxels a side is one block: no standard errors.
     const std::string small = scratch_ / "small";
     workloads::write_data_set(small, workloads::boolean_model(25, 25, 25, 0.3, 2, 4, 3));
