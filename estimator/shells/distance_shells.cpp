@@ -14,8 +14,8 @@ namespace talvik {
 namespace {
 
 using distance::kBlock;
-using distance::KernelChoice;
 using distance::Kernels;
+using distance::KernelSet;
 
 size_t round_up(size_t n, size_t block) {
     return (n + block - 1) / block * block;
@@ -235,7 +235,7 @@ struct Setup {
     std::vector<int32_t> band_x;  // the edge correction's coordinates
     std::vector<bool> in_band_y;
     std::vector<bool> in_band_z;
-    KernelChoice choice;
+    const KernelSet& kernels;
 };
 
 // A part of the window: planes z0 <= z < z1, rows y0 <= y < y1, every x.
@@ -255,8 +255,8 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     const size_t wpr = x.words_per_row();
     const size_t wpp = x.words_per_plane();
     const uint64_t last = x.last_word_mask();
-    const Kernels<Ee>& kernels_e = distance::kernels<Ee>(setup.choice);
-    const Kernels<Ed>& kernels_d = distance::kernels<Ed>(setup.choice);
+    const Kernels<Ee>& kernels_e = setup.kernels.of<Ee>();
+    const Kernels<Ed>& kernels_d = setup.kernels.of<Ed>();
     // Xe needs only which voxels lie within t_e of X; the shells need the distances.
     PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, false, kernels_e);
     PlaneTransform<Ed> to_star(h, wpr, setup.largest, true, kernels_d);
@@ -423,7 +423,7 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
                 band_set(w),
                 band_flags(h),
                 band_flags(s),
-                tuning.kernels};
+                tuning.kernels != nullptr ? *tuning.kernels : distance::dispatched_kernel_set()};
     for (int64_t t : thresholds) {
         if (t >= 1) {
             setup.levels.push_back(t);
@@ -486,6 +486,8 @@ std::vector<uint64_t> DistanceShells::count_shells(
     const std::vector<formats::DiscretizedBall>& balls, size_t epsilon_index,
     const ShellSteps& steps) {
     std::vector<uint64_t> counts;
+    steps.simd_target(tuning_.kernels != nullptr ? tuning_.kernels->name
+                                                 : distance::dispatched_kernel_set().name);
     steps.reference(
         [&] { counts = distance_shell_counts(x_, thresholds_, epsilon_index, threads_, tuning_); },
         {});

@@ -18,8 +18,6 @@
 namespace talvik {
 namespace {
 
-using distance::KernelChoice;
-
 // The recognition's criterion decided voxel by voxel over the table and one voxel beyond.
 std::optional<int64_t> threshold_by_voxels(const formats::DiscretizedBall& ball) {
     const int32_t n = ball.size;
@@ -112,19 +110,21 @@ std::vector<uint64_t> word_counts(const formats::BitVolume& x,
     return counts;
 }
 
-// Every thread count, kernel set and cut into pieces gives `expected`. Pieces of one byte
-// are bands of the fewest rows.
+// Every thread count, SIMD target that the processor runs and cut into pieces gives
+// `expected`. Pieces of one byte are bands of the fewest rows.
 void expect_counts(const formats::BitVolume& x, const std::vector<int64_t>& thresholds,
                    size_t epsilon, const std::vector<uint64_t>& expected, const std::string& what) {
     const formats::WordVolume words = to_word_volume(x);
     for (unsigned threads : {1u, 2u, 3u}) {
-        for (KernelChoice kernels : {KernelChoice::fastest, KernelChoice::portable}) {
+        for (const distance::KernelSet* kernels : distance::compiled_kernel_sets()) {
+            if (!distance::runs_here(*kernels)) {
+                continue;
+            }
             for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
                 ASSERT_EQ(distance_shell_counts(words, thresholds, epsilon, threads,
                                                 {kernels, piece_bytes}),
                           expected)
-                    << what << ", threads " << threads << ", kernels "
-                    << (kernels == KernelChoice::fastest ? "fastest" : "portable")
+                    << what << ", threads " << threads << ", kernels " << kernels->name
                     << ", piece bytes " << piece_bytes;
             }
         }
