@@ -78,6 +78,66 @@ inline uint64_t lane_bits(size_t lanes) {
     return lanes >= 64 ? ~uint64_t{0} : (uint64_t{1} << lanes) - 1;
 }
 
+// The nearest planes of a few words, in bits. With N_k the voxels that have their bit in some
+// row within k of the middle one, the smallest such k of a voxel, K, has bit b set exactly
+// when K lies in [j * 2^(b+1) + 2^b, (j + 1) * 2^(b+1) - 1] for some j, that is when the voxel
+// is outside N_(lo - 1) and inside N_hi for such a range [lo, hi]. Going up in k, a range of
+// bit b begins after the k whose k + 1 has b as its lowest set bit, and ends at each k whose
+// k + 1 has more trailing zeros. Words first .. first + count - 1, a whole number of vectors
+// of `d`; near[w] receives N_reach.
+inline constexpr size_t kChunk = 8;
+inline constexpr int kKBits = 9;  // K <= 255
+
+template <class D64>
+void nearest_planes(D64 d, const uint64_t* const* rows, int32_t reach, size_t first, size_t count,
+                    uint64_t (&bits)[kKBits][kChunk], uint64_t* near) {
+    const size_t lanes = hn::Lanes(d);
+    uint64_t low[kKBits][kChunk];
+    for (size_t w = 0; w < count; w += lanes) {
+        auto n = hn::LoadU(d, rows[reach] + first + w);
+        for (int b = 0; b < kKBits; ++b) {
+            hn::StoreU(hn::Zero(d), d, bits[b] + w);
+        }
+        for (int32_t k = 0; k <= reach; ++k) {
+            if (k > 0) {
+                n = hn::Or(n, hn::Or(hn::LoadU(d, rows[reach - k] + first + w),
+                                     hn::LoadU(d, rows[reach + k] + first + w)));
+            }
+            const int lowest = std::countr_zero(static_cast<unsigned>(k + 1));
+            for (int b = 0; b < lowest; ++b) {
+                hn::StoreU(hn::Or(hn::LoadU(d, bits[b] + w), hn::And(hn::LoadU(d, low[b] + w), n)),
+                           d, bits[b] + w);
+            }
+            hn::StoreU(hn::Not(n), d, low[lowest] + w);
+        }
+        // The ranges still open end at K = reach.
+        for (int b = 0; b < kKBits; ++b) {
+            if (((reach + 1) >> b) & 1) {
+                hn::StoreU(hn::Or(hn::LoadU(d, bits[b] + w), hn::And(hn::LoadU(d, low[b] + w), n)),
+                           d, bits[b] + w);
+            }
+        }
+        hn::StoreU(n, d, near + w);
+    }
+}
+
+// k * k in every lane (k <= 15 for bytes).
+template <class D, class V>
+V squares(D d, V k) {
+    if constexpr (sizeof(hn::TFromD<D>) == 2) {
+        return hn::Mul(k, k);
+    } else {
+#if HWY_TARGET == HWY_SCALAR
+        const unsigned lane = hn::GetLane(k);
+        return hn::Set(d, static_cast<uint8_t>(lane * lane));
+#else
+        alignas(16) static constexpr uint8_t kSquares[16] = {0,  1,  4,   9,   16,  25,  36,  49,
+                                                             64, 81, 100, 121, 144, 169, 196, 225};
+        return hn::TableLookupBytes(hn::LoadDup128(d, kSquares), k);
+#endif
+    }
+}
+
 template <class E>
 bool from_bits(const uint64_t* const* rows, int32_t reach, size_t words, E cap, E* out,
                uint64_t* active) {
@@ -85,40 +145,55 @@ bool from_bits(const uint64_t* const* rows, int32_t reach, size_t words, E cap, 
     const size_t lanes = hn::Lanes(d);
     const uint64_t low = lane_bits(lanes);
     const auto cap_v = hn::Set(d, cap);
+    const int k_bits = std::bit_width(static_cast<unsigned>(reach));
     for (size_t i = 0; i < (words + 63) / 64; ++i) {
         active[i] = 0;
     }
-    // Each voxel takes the k of its nearest plane with the bit: the planes in ascending k
-    // until every voxel of the word has one, then the distinct k found, each once per vector.
-    uint64_t hits[256];
-    E values[256];
     bool seen = false;
-    for (size_t i = 0; i < words; ++i) {
-        E* block = out + i * kBlock;
-        uint64_t left = ~uint64_t{0};
-        size_t found = 0;
-        for (int32_t k = 0; k <= reach && left != 0; ++k) {
-            const uint64_t hit = (rows[reach - k][i] | rows[reach + k][i]) & left;
-            if (hit != 0) {
-                hits[found] = hit;
-                values[found] = static_cast<E>(k * k);
-                ++found;
-                left &= ~hit;
+    const hn::CappedTag<uint64_t, kChunk> chunk;
+    const size_t span = static_cast<size_t>(2 * reach + 1);
+    thread_local std::vector<uint64_t> tail;
+    thread_local std::vector<const uint64_t*> tail_rows;
+    if (words % kChunk != 0) {
+        tail.resize(span * kChunk);
+        tail_rows.resize(span);
+    }
+    uint64_t bits[kKBits][kChunk];
+    uint64_t near[kChunk];
+    for (size_t first = 0; first < words; first += kChunk) {
+        const size_t count = std::min(kChunk, words - first);
+        if (count == kChunk) {
+            nearest_planes(chunk, rows, reach, first, kChunk, bits, near);
+        } else {
+            // The last words of the rows, copied into whole chunks.
+            for (size_t r = 0; r < span; ++r) {
+                uint64_t* copy = tail.data() + r * kChunk;
+                std::copy(rows[r] + first, rows[r] + first + count, copy);
+                std::fill(copy + count, copy + kChunk, 0);
+                tail_rows[r] = copy;
             }
+            nearest_planes(chunk, tail_rows.data(), reach, 0, kChunk, bits, near);
         }
-        if (found != 0) {
+        for (size_t w = 0; w < count; ++w) {
+            const size_t i = first + w;
+            E* block = out + i * kBlock;
+            if (near[w] == 0) {
+                for (size_t p = 0; p < kBlock; p += lanes) {
+                    hn::StoreU(cap_v, d, block + p);
+                }
+                continue;
+            }
             active[i / 64] |= uint64_t{1} << (i % 64);
             seen = true;
-        }
-        for (size_t p = 0; p < kBlock; p += lanes) {
-            auto g = cap_v;
-            for (size_t j = 0; j < found; ++j) {
-                const uint64_t bits = (hits[j] >> p) & low;
-                if (bits != 0) {
-                    g = hn::IfThenElse(mask_of(d, bits), hn::Set(d, values[j]), g);
+            for (size_t p = 0; p < kBlock; p += lanes) {
+                auto k = hn::Zero(d);
+                for (int b = 0; b < k_bits; ++b) {
+                    k = hn::Or(k, hn::IfThenElseZero(mask_of(d, (bits[b][w] >> p) & low),
+                                                     hn::Set(d, static_cast<E>(1u << b))));
                 }
+                const auto none = mask_of(d, (~near[w] >> p) & low);
+                hn::StoreU(hn::IfThenElse(none, cap_v, squares(d, k)), d, block + p);
             }
-            hn::StoreU(g, d, block + p);
         }
     }
     return seen;

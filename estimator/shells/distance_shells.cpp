@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include "formats/integer_sqrt.h"
@@ -66,12 +68,13 @@ class PlaneTransform {
     int32_t reach() const { return reach_; }
 
     // Rows y0 <= y < y1 of one plane. planes[reach + dz] is the source plane dz away
-    // (-reach <= dz <= reach), laid out as in a WordVolume, or null outside the volume.
-    // emit(y, values) receives the distances, values[x] for x0 <= x < x1, or nullptr when all
-    // of them are beyond the limit.
+    // (-reach <= dz <= reach), laid out as in a WordVolume from row `first_row` on (the rows
+    // within reach of y0 .. y1 - 1 at least), or null outside the volume. emit(y, values)
+    // receives the distances, values[x] for x0 <= x < x1, or nullptr when all of them are
+    // beyond the limit.
     template <class Emit>
-    void run(const uint64_t* const* planes, int32_t y0, int32_t y1, size_t x0, size_t x1,
-             const Emit& emit) {
+    void run(const uint64_t* const* planes, int32_t first_row, int32_t y0, int32_t y1, size_t x0,
+             size_t x1, const Emit& emit) {
         const size_t first_block = x0 / kBlock;
         const size_t end_block = round_up(x1, kBlock) / kBlock;
         // Blocks whose values can reach a block along x.
@@ -82,7 +85,7 @@ class PlaneTransform {
             for (; next <= std::min(height_ - 1, y + reach_); ++next) {
                 for (size_t k = 0; k < sources_.size(); ++k) {
                     sources_[k] = planes[k] != nullptr
-                                      ? planes[k] + static_cast<size_t>(next) * words_
+                                      ? planes[k] + static_cast<size_t>(next - first_row) * words_
                                       : clear_.data();
                 }
                 const size_t slot = static_cast<size_t>(next % span_);
@@ -227,6 +230,35 @@ struct PieceCounts {
     std::vector<CornerVoxel> corners;
 };
 
+// The rings of (Xe)* planes, handed from piece to piece: a count keeps as many as run at once,
+// each of the largest size, where an allocator would keep freed ones of every size.
+class RingPool {
+  public:
+    explicit RingPool(size_t words) : words_(words) {}
+
+    std::unique_ptr<uint64_t[]> take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                std::unique_ptr<uint64_t[]> ring = std::move(free_.back());
+                free_.pop_back();
+                return ring;
+            }
+        }
+        return std::make_unique_for_overwrite<uint64_t[]>(words_);
+    }
+
+    void give(std::unique_ptr<uint64_t[]> ring) {
+        std::lock_guard lock(mutex_);
+        free_.push_back(std::move(ring));
+    }
+
+  private:
+    size_t words_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<uint64_t[]>> free_;
+};
+
 struct Setup {
     const formats::WordVolume& x;
     int64_t epsilon;              // t of the epsilon ball
@@ -236,12 +268,19 @@ struct Setup {
     std::vector<bool> in_band_y;
     std::vector<bool> in_band_z;
     const KernelSet& kernels;
+    int32_t halo;  // the rows and planes of (Xe)* that a voxel's count reads around it
+    RingPool* rings;
 };
 
 // A part of the window: planes z0 <= z < z1, rows y0 <= y < y1, every x.
 struct Piece {
     int32_t z0, z1, y0, y1;
 };
+
+// The rows of (Xe)* that a piece reads.
+std::pair<int32_t, int32_t> star_rows(const Piece& piece, int32_t halo, int32_t height) {
+    return {std::max(0, piece.y0 - halo), std::min(height, piece.y1 + halo)};
+}
 
 // The counts of a piece of the window. (Xe)* is made plane by plane into a ring that holds
 // the planes within reach of the current one, from the planes of X within the epsilon ball's
@@ -253,22 +292,25 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     const int32_t h = x.height();
     const int32_t s = x.slices();
     const size_t wpr = x.words_per_row();
-    const size_t wpp = x.words_per_plane();
     const uint64_t last = x.last_word_mask();
     const Kernels<Ee>& kernels_e = setup.kernels.of<Ee>();
     const Kernels<Ed>& kernels_d = setup.kernels.of<Ed>();
     // Xe needs only which voxels lie within t_e of X; the shells need the distances.
     PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, false, kernels_e);
     PlaneTransform<Ed> to_star(h, wpr, setup.largest, true, kernels_d);
-    const int32_t halo = std::max(to_star.reach(), kSearchReach);
+    const int32_t halo = setup.halo;
     const int32_t slots = 2 * halo + 1;
-    std::vector<uint64_t> star(static_cast<size_t>(slots) * wpp);
+    // Of each plane of (Xe)* the ring holds the band of rows that the piece reads. Every row
+    // of a plane is made before it is read.
+    const auto [star_y0, star_y1] = star_rows(piece, halo, h);
+    const size_t star_plane_words = static_cast<size_t>(star_y1 - star_y0) * wpr;
+    std::unique_ptr<uint64_t[]> star = setup.rings->take();
     // The source planes of one transform, null outside the volume.
     std::vector<const uint64_t*> x_planes(static_cast<size_t>(2 * to_x.reach() + 1));
     std::vector<const uint64_t*> star_planes(static_cast<size_t>(2 * to_star.reach() + 1));
-    auto star_plane = [&](int32_t z) { return star.data() + static_cast<size_t>(z % slots) * wpp; };
-    const int32_t star_y0 = std::max(0, piece.y0 - halo);
-    const int32_t star_y1 = std::min(h, piece.y1 + halo);
+    auto star_plane = [&](int32_t z) {
+        return star.get() + static_cast<size_t>(z % slots) * star_plane_words;
+    };
 
     // (Xe)* plane z: the voxels farther than t_e from X.
     auto make_star = [&](int32_t z) {
@@ -276,7 +318,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
         if (setup.epsilon == 0) {
             for (int32_t y = star_y0; y < star_y1; ++y) {
                 const uint64_t* in = x.row(y, z);
-                uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                uint64_t* row = plane + static_cast<size_t>(y - star_y0) * wpr;
                 for (size_t i = 0; i < wpr; ++i) {
                     row[i] = ~in[i];
                 }
@@ -289,9 +331,9 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
             x_planes[static_cast<size_t>(dz + to_x.reach())] =
                 zz < 0 || zz >= s ? nullptr : x.plane(zz);
         }
-        to_x.run(x_planes.data(), star_y0, star_y1, 0, static_cast<size_t>(w),
+        to_x.run(x_planes.data(), 0, star_y0, star_y1, 0, static_cast<size_t>(w),
                  [&](int32_t y, const Ee* values) {
-                     uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                     uint64_t* row = plane + static_cast<size_t>(y - star_y0) * wpr;
                      if (values == nullptr) {
                          std::fill(row, row + wpr, ~uint64_t{0});
                      } else {
@@ -316,7 +358,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
         }
         std::optional<ReferencePlanes> near;
         if (setup.in_band_z[static_cast<size_t>(z)]) {
-            near.emplace(w, h, s, wpr);
+            near.emplace(w, h, s, wpr, star_y0);
             for (int32_t zz = std::max(0, z - kSearchReach);
                  zz <= std::min(s - 1, z + kSearchReach); ++zz) {
                 near->set_plane(zz, star_plane(zz));
@@ -327,7 +369,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
             star_planes[static_cast<size_t>(dz + to_star.reach())] =
                 zz < 0 || zz >= s ? nullptr : star_plane(zz);
         }
-        to_star.run(star_planes.data(), piece.y0, piece.y1, x0, x1,
+        to_star.run(star_planes.data(), star_y0, piece.y0, piece.y1, x0, x1,
                     [&](int32_t y, const Ed* values) {
                         if (values == nullptr) {
                             return;
@@ -348,6 +390,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
                         }
                     });
     }
+    setup.rings->give(std::move(star));
     return counts;
 }
 
@@ -423,7 +466,9 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
                 band_set(w),
                 band_flags(h),
                 band_flags(s),
-                tuning.kernels != nullptr ? *tuning.kernels : distance::dispatched_kernel_set()};
+                tuning.kernels != nullptr ? *tuning.kernels : distance::dispatched_kernel_set(),
+                std::max(static_cast<int32_t>(formats::floor_sqrt(largest)), kSearchReach),
+                nullptr};
     for (int64_t t : thresholds) {
         if (t >= 1) {
             setup.levels.push_back(t);
@@ -437,6 +482,14 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
     const std::vector<Piece> work =
         pieces(x, formats::floor_sqrt(setup.epsilon), formats::floor_sqrt(largest), threads,
                tuning.piece_bytes);
+    size_t ring_words = 0;
+    for (const Piece& piece : work) {
+        const auto [y0, y1] = star_rows(piece, setup.halo, h);
+        ring_words = std::max(ring_words, static_cast<size_t>(2 * setup.halo + 1) *
+                                              static_cast<size_t>(y1 - y0) * x.words_per_row());
+    }
+    RingPool rings(ring_words);
+    setup.rings = &rings;
     std::vector<PieceCounts> parts(work.size());
     parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_piece(setup, work[c]); });
 
