@@ -17,6 +17,18 @@ packages="$packages locales"
 packages="$packages libhwy-dev"
 packages="$packages $*"
 
+# Packages of another architecture (name:arm64) need it added to dpkg first.
+for p in $packages; do
+    case "$p" in
+    *:*)
+        arch=${p#*:}
+        if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+            if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture "$arch"; else sudo dpkg --add-architecture "$arch"; fi
+        fi
+        ;;
+    esac
+done
+
 missing=""
 for p in $packages; do
     dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
