@@ -63,7 +63,13 @@ class PlaneTransform {
           sources_(static_cast<size_t>(span_)),
           rows_(static_cast<size_t>(span_)),
           slots_(static_cast<size_t>(span_)),
-          adds_(static_cast<size_t>(span_)) {}
+          adds_(static_cast<size_t>(span_)) {
+        // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the kernel
+        // can take the two rows at one distance together.
+        for (int32_t j = 0; j < span_; ++j) {
+            order_.push_back(j % 2 ? -(j + 1) / 2 : j / 2);
+        }
+    }
 
     int32_t reach() const { return reach_; }
 
@@ -93,27 +99,20 @@ class PlaneTransform {
                                                    ring_.data() + slot * stride_,
                                                    ring_active_.data() + slot * sets_);
             }
+            // The rows within reach that have a bit within reach: the others are at the cap.
             size_t count = 0;
-            // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the
-            // kernel can take the two rows at one distance together.
             const int32_t home = y % span_;
-            for (int32_t j = 0; j <= 2 * reach_; ++j) {
-                const int32_t dy = j % 2 ? -(j + 1) / 2 : j / 2;
+            for (const int32_t dy : order_) {
                 const int32_t row = y + dy;
-                if (row < 0 || row >= height_) {
-                    continue;
-                }
-                const int32_t wrapped = home + dy;
-                const size_t slot = static_cast<size_t>(wrapped < 0        ? wrapped + span_
-                                                        : wrapped >= span_ ? wrapped - span_
-                                                                           : wrapped);
-                if (!filled_[slot]) {
-                    continue;  // no bit within reach: every value at the cap
-                }
-                rows_[count] = ring_.data() + slot * stride_;
+                int32_t slot = home + dy;
+                slot += slot < 0 ? span_ : 0;
+                slot -= slot >= span_ ? span_ : 0;
+                const bool in_volume = row >= 0 && row < height_;
+                slot = in_volume ? slot : 0;
+                rows_[count] = ring_.data() + static_cast<size_t>(slot) * stride_;
                 adds_[count] = static_cast<E>(dy * dy);
-                slots_[count] = slot;
-                ++count;
+                slots_[count] = static_cast<size_t>(slot);
+                count += in_volume && filled_[static_cast<size_t>(slot)];
             }
             for (size_t i = 0; i < sets_; ++i) {
                 uint64_t active = 0;
@@ -216,6 +215,7 @@ class PlaneTransform {
     std::vector<const E*> rows_;
     std::vector<size_t> slots_;
     std::vector<E> adds_;
+    std::vector<int32_t> order_;
 };
 
 // A corner voxel of some shell: its distance to (Xe)* and the correction's decision.
