@@ -34,7 +34,7 @@ test-slurm: build
 # The distance kernels' tests on arm64 (NEON, SVE, SVE2), cross-compiled and run under qemu;
 # installs the cross compiler, qemu and the arm64 libraries first.
 test-arm64:
-	./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user-static libhwy-dev:arm64 libgtest-dev:arm64
+	./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user-static libhwy-dev:arm64 googletest
 	./scripts/arm64_kernel_tests.sh $(BUILD)-arm64
 
 # The libraries and programs that need no window, and their tests, under AddressSanitizer and

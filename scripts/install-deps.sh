@@ -29,9 +29,11 @@ for p in $packages; do
     esac
 done
 
+# A package installed for two architectures must be named with the native one.
+native=$(dpkg --print-architecture)
 missing=""
 for p in $packages; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+    dpkg -s "$p" >/dev/null 2>&1 || dpkg -s "$p:$native" >/dev/null 2>&1 || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 

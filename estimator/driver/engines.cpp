@@ -69,6 +69,18 @@ const distance::KernelSet* simd_target(const char* text) {
     return set;
 }
 
+// Whether the distance path is expected to beat the word path with these kernels, from their
+// vector width and the largest ball (the word path's time grows with the balls' sizes, the
+// distance path's hardly). Measured on a 256^3 Boolean model with the shipped balls files and
+// balls of radii 1 to 10 and 1 to 32: kernels of 32- and 64-byte vectors took 0.05 to 0.76 of
+// the word path's time, 16-byte ones 1.2 to 1.25 times it for balls of radius 5 or less and 0.1
+// to 0.76 of it for larger ones, the plain kernels 3 to 12 times it (0.6 times it only for radii
+// up to 32 with the smallest epsilon, where the word path's 6.5 s are still a small share).
+bool distance_path_pays(const distance::KernelSet& kernels, int64_t largest_t) {
+    const size_t bytes = kernels.vector_bytes();
+    return bytes >= 32 || (bytes >= 16 && largest_t > 25);
+}
+
 }  // namespace
 
 EngineSettings engine_settings_from_environment() {
@@ -87,7 +99,13 @@ RunEngines estimator_engines(const EngineSettings& settings) {
             formats::WordVolume x,
             const std::vector<formats::DiscretizedBall>& balls) -> std::unique_ptr<ShellCounter> {
         if (settings.distance_path) {
-            if (std::optional<std::vector<int64_t>> thresholds = distance_thresholds(balls)) {
+            // TALVIK_SIMD names the kernels to run: the distance path then takes every file it
+            // can.
+            std::optional<std::vector<int64_t>> thresholds = distance_thresholds(balls);
+            if (thresholds &&
+                (settings.kernels != nullptr ||
+                 distance_path_pays(distance::dispatched_kernel_set(),
+                                    *std::max_element(thresholds->begin(), thresholds->end())))) {
                 return std::make_unique<DistanceShells>(std::move(x), std::move(*thresholds),
                                                         settings.threads,
                                                         DistanceTuning{settings.kernels});

@@ -369,10 +369,15 @@ void count_levels(const E* in, size_t x0, size_t x1, const E* levels, size_t cou
 
 }  // namespace
 
+size_t vector_bytes() {
+    return hn::Lanes(Tag<uint8_t>());
+}
+
 extern const KernelSet kSet;
 const KernelSet kSet = {
     simd_name(HWY_TARGET),
     HWY_TARGET,
+    vector_bytes,
     {from_bits<uint8_t>, along_y<uint8_t>, along_x<uint8_t>, classify<uint8_t>, pack_above<uint8_t>,
      count_levels<uint8_t>},
     {from_bits<uint16_t>, along_y<uint16_t>, along_x<uint16_t>, classify<uint16_t>,

@@ -46,6 +46,7 @@ struct Kernels {
 struct KernelSet {
     const char* name;  // as TALVIK_SIMD names it: "avx512", "avx2", "sse4", "neon", "scalar", ...
     int64_t target;    // Highway's bit for the target
+    size_t (*vector_bytes)();  // bytes that one vector of the kernels holds (at most a block)
     Kernels<uint8_t> bytes;
     Kernels<uint16_t> words;
 

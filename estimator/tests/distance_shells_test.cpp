@@ -2,6 +2,7 @@
 #include "shells/distance_shells.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <random>
 
@@ -70,13 +71,19 @@ TEST(EuclideanBall, RecognisedExactlyWhenTheMembersAreAThresholdSet) {
     EXPECT_LT(euclidean, 200);
 }
 
+bool distance_path_taken(const EngineSettings& settings,
+                         const std::vector<formats::DiscretizedBall>& balls) {
+    const auto counter =
+        estimator_engines(settings).shell_counter(formats::WordVolume(1, 1, 1), balls);
+    return dynamic_cast<DistanceShells*>(counter.get()) != nullptr;
+}
+
 TEST(EuclideanBall, TheDistancePathTakesOnlyFilesOfEuclideanBalls) {
     std::vector<formats::DiscretizedBall> balls = {threshold_ball(1), threshold_ball(2),
                                                    threshold_ball(5)};
+    // The kernels named, as TALVIK_SIMD does, so that only the balls decide.
     const auto path_taken = [&](bool distance_path) -> bool {
-        const auto counter = estimator_engines({2, distance_path})
-                                 .shell_counter(formats::WordVolume(1, 1, 1), balls);
-        return dynamic_cast<DistanceShells*>(counter.get()) != nullptr;
+        return distance_path_taken({2, distance_path, &distance::dispatched_kernel_set()}, balls);
     };
     EXPECT_TRUE(path_taken(true));
     EXPECT_FALSE(path_taken(false));
@@ -88,6 +95,28 @@ TEST(EuclideanBall, TheDistancePathTakesOnlyFilesOfEuclideanBalls) {
     balls.back() = threshold_ball(3);
     balls.back().lengths[1] = 1;  // (1, 0, 1) is out, (1, 1, 1) in
     EXPECT_FALSE(path_taken(true));
+}
+
+TEST(PathChoice, TheDistancePathWhereItIsFasterOrItsKernelsAreNamed) {
+    // Radii 1 to 5, where the word path beats kernels of 16-byte vectors, and radii 1 to 10.
+    std::vector<formats::DiscretizedBall> small;
+    for (int64_t r = 1; r <= 5; ++r) {
+        small.push_back(threshold_ball(r * r));
+    }
+    std::vector<formats::DiscretizedBall> large = small;
+    large.push_back(threshold_ball(100));
+    for (const distance::KernelSet* set : distance::compiled_kernel_sets()) {
+        if (!distance::runs_here(*set)) {
+            continue;
+        }
+        // A processor whose best target is this one, as Highway's tests make one.
+        hwy::SetSupportedTargetsForTest(set->target);
+        const size_t bytes = set->vector_bytes();
+        EXPECT_EQ(distance_path_taken({2, true, nullptr}, small), bytes >= 32) << set->name;
+        EXPECT_EQ(distance_path_taken({2, true, nullptr}, large), bytes >= 16) << set->name;
+        EXPECT_TRUE(distance_path_taken({2, true, set}, small)) << set->name;
+        hwy::SetSupportedTargetsForTest(0);
+    }
 }
 
 // The general path's counts, word-parallel.
