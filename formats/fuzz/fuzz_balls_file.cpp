@@ -6,9 +6,9 @@
 
 #include "formats/balls_file.h"
 #include "formats/errors.h"
+#include "formats/numbers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace talvik;
     formats::BallsFile file;
     try {
         file = formats::parse_balls_text({data, size});
@@ -31,10 +31,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A stored value comes back as written, with 16 decimals; a missing one stays missing.
         const double de = file.balls[i].de;
         const std::string written =
-            std::fabs(de) > formats::kMissingDe ? formats::format_text("%20.16f", de) : "";
+            std::fabs(de) > formats::kMissingDe ? formats::fixed(de, 16, 20) : "";
         const double back = again.balls[i].de;
         const std::string reread =
-            std::fabs(back) > formats::kMissingDe ? formats::format_text("%20.16f", back) : "";
+            std::fabs(back) > formats::kMissingDe ? formats::fixed(back, 16, 20) : "";
         if (written != reread) {
             std::abort();
         }
