@@ -68,6 +68,16 @@ class PlaneTransform {
         // can take the two rows at one distance together.
         for (int32_t j = 0; j < span_; ++j) {
             order_.push_back(j % 2 ? -(j + 1) / 2 : j / 2);
+            order_adds_.push_back(static_cast<E>(order_.back() * order_.back()));
+        }
+        // For a small reach, the list of every row within reach for each ring position.
+        if (span_ <= kListedSpan) {
+            for (int32_t home = 0; home < span_; ++home) {
+                for (const int32_t dy : order_) {
+                    const int32_t slot = (home + dy + span_) % span_;
+                    listed_rows_.push_back(ring_.data() + static_cast<size_t>(slot) * stride_);
+                }
+            }
         }
     }
 
@@ -86,6 +96,9 @@ class PlaneTransform {
         // Blocks whose values can reach a block along x.
         const size_t near = round_up(static_cast<size_t>(reach_), kBlock) / kBlock;
         int32_t next = std::max(0, y0 - reach_);
+        // Of the last `span_` rows made, those with a bit within reach.
+        int32_t made = 0;
+        int32_t filled_made = 0;
         for (int32_t y = y0; y < y1; ++y) {
             // The ring holds the rows y - reach .. y + reach, each along z already.
             for (; next <= std::min(height_ - 1, y + reach_); ++next) {
@@ -95,31 +108,51 @@ class PlaneTransform {
                                       : clear_.data();
                 }
                 const size_t slot = static_cast<size_t>(next % span_);
+                filled_made -= made >= span_ ? filled_[slot] : 0;
                 filled_[slot] = kernels_.from_bits(sources_.data(), reach_, words_, cap_,
                                                    ring_.data() + slot * stride_,
                                                    ring_active_.data() + slot * sets_);
+                filled_made += filled_[slot];
+                made = std::min(made + 1, span_);
             }
             // The rows within reach that have a bit within reach: the others are at the cap.
             size_t count = 0;
+            const E* const* rows = rows_.data();
+            const E* adds = adds_.data();
             const int32_t home = y % span_;
-            for (const int32_t dy : order_) {
-                const int32_t row = y + dy;
-                int32_t slot = home + dy;
-                slot += slot < 0 ? span_ : 0;
-                slot -= slot >= span_ ? span_ : 0;
-                const bool in_volume = row >= 0 && row < height_;
-                slot = in_volume ? slot : 0;
-                rows_[count] = ring_.data() + static_cast<size_t>(slot) * stride_;
-                adds_[count] = static_cast<E>(dy * dy);
-                slots_[count] = static_cast<size_t>(slot);
-                count += in_volume && filled_[static_cast<size_t>(slot)];
-            }
-            for (size_t i = 0; i < sets_; ++i) {
-                uint64_t active = 0;
-                for (size_t r = 0; r < count; ++r) {
-                    active |= ring_active_[slots_[r] * sets_ + i];
+            if (span_ <= kListedSpan && y - reach_ >= 0 && y + reach_ < height_ &&
+                filled_made == span_) {
+                // Every row of the ring: the list is ready.
+                count = static_cast<size_t>(span_);
+                rows = listed_rows_.data() + static_cast<size_t>(home) * count;
+                adds = order_adds_.data();
+                for (size_t i = 0; i < sets_; ++i) {
+                    uint64_t active = 0;
+                    for (size_t slot = 0; slot < count; ++slot) {
+                        active |= ring_active_[slot * sets_ + i];
+                    }
+                    active_[i] = active;
                 }
-                active_[i] = active;
+            } else {
+                for (const int32_t dy : order_) {
+                    const int32_t row = y + dy;
+                    int32_t slot = home + dy;
+                    slot += slot < 0 ? span_ : 0;
+                    slot -= slot >= span_ ? span_ : 0;
+                    const bool in_volume = row >= 0 && row < height_;
+                    slot = in_volume ? slot : 0;
+                    rows_[count] = ring_.data() + static_cast<size_t>(slot) * stride_;
+                    adds_[count] = static_cast<E>(dy * dy);
+                    slots_[count] = static_cast<size_t>(slot);
+                    count += in_volume && filled_[static_cast<size_t>(slot)];
+                }
+                for (size_t i = 0; i < sets_; ++i) {
+                    uint64_t active = 0;
+                    for (size_t r = 0; r < count; ++r) {
+                        active |= ring_active_[slots_[r] * sets_ + i];
+                    }
+                    active_[i] = active;
+                }
             }
             if (count == 0) {
                 emit(y, nullptr);
@@ -133,8 +166,7 @@ class PlaneTransform {
             for_runs(
                 active_.data(), 0, words_,
                 [&](size_t a, size_t b) {
-                    kernels_.along_y(rows_.data(), adds_.data(), count, a * kBlock,
-                                     (b - a) * kBlock, line);
+                    kernels_.along_y(rows, adds, count, a * kBlock, (b - a) * kBlock, line);
                     kernels_.classify(line, a, b - a, limit_, within_.data(), beyond_.data());
                 },
                 [&](size_t a, size_t b) { std::fill(line + a * kBlock, line + b * kBlock, cap_); });
@@ -216,6 +248,10 @@ class PlaneTransform {
     std::vector<size_t> slots_;
     std::vector<E> adds_;
     std::vector<int32_t> order_;
+    std::vector<E> order_adds_;
+    // For span_ <= kListedSpan, the rows of the ring in order_ for each position of row y.
+    static constexpr int32_t kListedSpan = 64;
+    std::vector<const E*> listed_rows_;
 };
 
 // A corner voxel of some shell: its distance to (Xe)* and the correction's decision.
