@@ -338,7 +338,9 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     const int32_t slots = 2 * halo + 1;
     // Of each plane of (Xe)* the ring holds the band of rows that the piece reads. Every row
     // of a plane is made before it is read.
-    const auto [star_y0, star_y1] = star_rows(piece, halo, h);
+    const std::pair<int32_t, int32_t> star_band = star_rows(piece, halo, h);
+    const int32_t star_y0 = star_band.first;
+    const int32_t star_y1 = star_band.second;
     const size_t star_plane_words = static_cast<size_t>(star_y1 - star_y0) * wpr;
     std::unique_ptr<uint64_t[]> star = setup.rings->take();
     // The source planes of one transform, null outside the volume.
