@@ -69,16 +69,14 @@ const distance::KernelSet* simd_target(const char* text) {
     return set;
 }
 
-// Whether the distance path is expected to beat the word path with these kernels, from their
-// vector width and the largest ball (the word path's time grows with the balls' sizes, the
-// distance path's hardly). Measured on a 256^3 Boolean model with the shipped balls files and
-// balls of radii 1 to 10 and 1 to 32: kernels of 32- and 64-byte vectors took 0.05 to 0.76 of
-// the word path's time, 16-byte ones 1.2 to 1.25 times it for balls of radius 5 or less and 0.1
-// to 0.76 of it for larger ones, the plain kernels 3 to 12 times it (0.6 times it only for radii
-// up to 32 with the smallest epsilon, where the word path's 6.5 s are still a small share).
-bool distance_path_pays(const distance::KernelSet& kernels, int64_t largest_t) {
-    const size_t bytes = kernels.vector_bytes();
-    return bytes >= 32 || (bytes >= 16 && largest_t > 25);
+// Whether the distance path is expected to beat the word path with these kernels: with any
+// SIMD vectors, not with the plain kernels. Measured on 256^3 to 1000^3 Boolean models with the
+// shipped balls files and balls of radii 1 to 10 and 1 to 32, two threads: kernels of 64- and
+// 32-byte vectors took 0.04 to 0.37 of the word path's time, 16-byte ones 0.16 to 0.77 (one
+// thread, radii 1 to 5: 0.9 to 1.1), the plain kernels 1.7 to 10 times it; 0.6 times it only
+// for radii up to 32 with the smallest epsilon, and it is 5 times it with the largest one.
+bool distance_path_pays(const distance::KernelSet& kernels) {
+    return kernels.vector_bytes() >= 16;
 }
 
 }  // namespace
@@ -104,8 +102,7 @@ RunEngines estimator_engines(const EngineSettings& settings) {
             std::optional<std::vector<int64_t>> thresholds = distance_thresholds(balls);
             if (thresholds &&
                 (settings.kernels != nullptr ||
-                 distance_path_pays(distance::dispatched_kernel_set(),
-                                    *std::max_element(thresholds->begin(), thresholds->end())))) {
+                 distance_path_pays(distance::dispatched_kernel_set()))) {
                 return std::make_unique<DistanceShells>(std::move(x), std::move(*thresholds),
                                                         settings.threads,
                                                         DistanceTuning{settings.kernels});
