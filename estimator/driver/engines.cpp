@@ -73,8 +73,8 @@ const distance::KernelSet* simd_target(const char* text) {
 // SIMD vectors, not with the plain kernels. Measured on 256^3 to 1000^3 Boolean models with the
 // shipped balls files and balls of radii 1 to 10 and 1 to 32, two threads: kernels of 64- and
 // 32-byte vectors took 0.04 to 0.37 of the word path's time, 16-byte ones 0.16 to 0.77 (one
-// thread, radii 1 to 5: 0.9 to 1.1), the plain kernels 1.7 to 10 times it; 0.6 times it only
-// for radii up to 32 with the smallest epsilon, and it is 5 times it with the largest one.
+// thread, radii 1 to 5: 0.9 to 1.1), the plain kernels 4 to 6 times it but for radii 1 to 32
+// with the smallest epsilon (0.8; with the largest, 3 times it).
 bool distance_path_pays(const distance::KernelSet& kernels) {
     return kernels.vector_bytes() >= 16;
 }
@@ -100,9 +100,8 @@ RunEngines estimator_engines(const EngineSettings& settings) {
             // TALVIK_SIMD names the kernels to run: the distance path then takes every file it
             // can.
             std::optional<std::vector<int64_t>> thresholds = distance_thresholds(balls);
-            if (thresholds &&
-                (settings.kernels != nullptr ||
-                 distance_path_pays(distance::dispatched_kernel_set()))) {
+            if (thresholds && (settings.kernels != nullptr ||
+                               distance_path_pays(distance::dispatched_kernel_set()))) {
                 return std::make_unique<DistanceShells>(std::move(x), std::move(*thresholds),
                                                         settings.threads,
                                                         DistanceTuning{settings.kernels});
