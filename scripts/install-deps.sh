@@ -15,6 +15,9 @@ packages="$packages parallel imagemagick"
 packages="$packages locales"
 # The distance kernels are written once for every SIMD target with Google Highway.
 packages="$packages libhwy-dev"
+# The Python module and its tests (Debian's python3), and the plot of its example.
+packages="$packages python3-dev pybind11-dev python3-numpy python3-pytest python3-tifffile"
+packages="$packages python3-matplotlib"
 packages="$packages $*"
 
 # Packages of another architecture (name:arm64) need it added to dpkg first.
