@@ -13,6 +13,8 @@ packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages parallel imagemagick"
 # The locale definitions from which the tests make de_DE.UTF-8, a locale with a decimal comma.
 packages="$packages locales"
+# The manual pages' test renders them with man.
+packages="$packages man-db"
 packages="$packages $*"
 
 missing=""
