@@ -43,7 +43,8 @@ for page in talvik Brisolt Quenbar Ferndel; do
         MANWIDTH=80 man "$page" >/dev/null 2>&1 || { echo "man $page fails" >&2; status=1; }
     fi
 done
-MANWIDTH=80 man talvik | grep -q 'balls_recommended.txt' || { echo "man talvik shows no balls file" >&2; status=1; }
+MANWIDTH=80 man talvik | grep -q '/usr/share/stereology/balls_recommended.txt' ||
+    { echo "man talvik does not name /usr/share/stereology/balls_recommended.txt" >&2; status=1; }
 remove_all
 trap 'rm -f "$before"' EXIT
 for name in $names; do
