@@ -1,19 +1,24 @@
 #!/bin/bash
 # Accuracy of talvik on data whose truth is known: Boolean models of balls written by Brisolt's
-# batch mode (the dialog's run, so every data set carries its model.txt), estimated with balls
-# files of digital Euclidean balls, against Miles' formulae for the dilated set Xe.
-#   bench/accuracy.sh [BUILD_DIR]        (KEEP=1 keeps the data sets in BUILD_DIR/accuracy)
+# batch mode (so every data set carries its model.txt), against Miles' formulae for the
+# dilated set Xe. Every model is estimated with the recommended fixed file
+# (examples/balls_recommended.txt /e 1) and with "/a examples/balls_fine.txt /e 1".
+#   bench/accuracy.sh [BUILD_DIR]     REPLICATES=N data sets per model (default 6);
+#                                     KEEP=1 keeps the data sets in BUILD_DIR/accuracy
 # BUILD_DIR (default: build in the repository) is configured and its programs built when
-# needed; the balls files, completed with their de values by talvik, are kept in
-# BUILD_DIR/accuracy. Every model, seed and size is fixed, so the tables repeat exactly.
+# needed. Every model and seed is fixed, so the tables repeat exactly (the times do not).
+#
+# The models marked "tuned" are the ones the range rule of "/a" was chosen on; the
+# "held out" ones were not looked at until the rule was fixed.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 bin="$build/bin"
 cache="$build/accuracy"
+replicates=${REPLICATES:-6}
 
-tools="talvik Brisolt make_workload accuracy_row"
+tools="talvik Brisolt accuracy_row"
 mkdir -p "$cache"
 log="$cache/build.log"
 # shellcheck disable=SC2086
@@ -27,135 +32,143 @@ fi
 
 work=$(mktemp -d "$cache/run-XXXXXX")
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
+# Copies, so that nothing the runs do can touch the shipped files (both store every de).
+recommended="$work/balls_recommended.txt"
+fine="$work/balls_fine.txt"
+cp "$root/examples/balls_recommended.txt" "$recommended"
+cp "$root/examples/balls_fine.txt" "$fine"
 
-# The balls of radii 1 to LAST; talvik fills in the de values on its first run and rewrites
-# the file, which is then kept.
-balls_file() {
-    local last=$1 file="$cache/balls_r1-$1.txt"
-    if [ ! -f "$file" ]; then
-        [ -d "$cache/tiny" ] || "$bin/make_workload" boolean "$cache/tiny" 16 16 16 0.3 1 3 1
-        "$bin/make_workload" balls "$file.tmp" 1 "$last"
-        "$bin/talvik" /d "$file.tmp" /b "$cache/tiny" /e 1 >/dev/null
-        mv "$file.tmp" "$file"
-    fi
-    echo "$file"
-}
-
-# name, law, p1, p2, R, lambda: sparse models have a volume fraction of about 0.05, dense
-# ones about 0.2.
+# name, set, law, p1, p2, R, lambda, size. lambda gives the volume fraction in the name
+# (per cent); the radii of Uniform are p1 .. p2 - 1, LogNormal has median e^p1, Exponential
+# mean p1.
 models=(
-    "uniform-sparse Uniform 2 9 8 0.000066"
-    "uniform-dense Uniform 2 9 8 0.00029"
-    "lognormal-sparse LogNormal 1.5 0.4 12 0.00009"
-    "lognormal-dense LogNormal 1.5 0.4 12 0.00039"
-    "exponential-sparse Exponential 4 0 16 0.00006"
-    "exponential-dense Exponential 4 0 16 0.00026"
+    "uniform-2-4-f30 tuned Uniform 2 5 5 0.00257702 256"
+    "uniform-3-9-f20 tuned Uniform 3 10 10 0.000184746 256"
+    "lognormal-5-f10 tuned LogNormal 1.6 0.3 15 0.000176214 256"
+    "exponential-4-f20 tuned Exponential 4 0 15 0.000283404 256"
+    "uniform-8-14-f15 tuned Uniform 8 15 15 2.65567e-05 256"
+    "uniform-2-5-f22 held-out Uniform 2 6 6 0.00106229 256"
+    "uniform-10-15-f10 held-out Uniform 10 16 15 1.21969e-05 400"
+    "lognormal-2.7-f30 held-out LogNormal 1.0 0.4 15 0.00297584 256"
+    "lognormal-9-f5 held-out LogNormal 2.2 0.25 15 1.53488e-05 400"
+    "exponential-3-f30 held-out Exponential 3 0 15 0.000804666 256"
+    "exponential-6-f5 held-out Exponential 6 0 15 3.65037e-05 400"
+    "uniform-3-9-f35 held-out Uniform 3 10 10 0.000356733 400"
+    "uniform-5-7-f3 held-out Uniform 5 8 8 3.19127e-05 256"
 )
-sizes=(160 320)
-replicates=8
-# Every balls file with every epsilon; the main table has epsilon the largest ball.
-files=(3 5 8)
+
+# Nanoseconds that a command takes; its output goes to the file named first.
+timed() {
+    local out=$1 start end
+    shift
+    start=$(date +%s%N)
+    "$@" >"$out" 2>"$out.err"
+    end=$(date +%s%N)
+    echo $((end - start))
+}
 
 start=$(date +%s)
-for f in "${files[@]}"; do balls_file "$f" >/dev/null; done
-
-# Each replicate is a run of its own with its own seed, so that the replicates are
-# independent (the data sets of one run share their number of balls).
+plain_ns=0
+adaptive_ns=0
+worst_ratio=0
 for m in "${!models[@]}"; do
-    read -r name law p1 p2 radius lambda <<<"${models[$m]}"
-    for s in "${!sizes[@]}"; do
-        size=${sizes[$s]}
-        echo "accuracy: $name, $replicates data sets of $size³" >&2
-        for ((k = 0; k < replicates; k++)); do
-            out="$work/$name-$size-$k"
-            mkdir -p "$out"
-            if ! "$bin/Brisolt" --batch --x "$size" --y "$size" --z "$size" --lambda "$lambda" \
-                --radius "$radius" --law "$law" --p1 "$p1" --p2 "$p2" --count 1 --prefix "" \
-                --out "$out" --seed $((20261208 + 1000 * m + 100 * s + k)) --yes \
-                >"$out/brisolt.log" 2>&1; then
-                cat "$out/brisolt.log" >&2
-                exit 1
-            fi
-            for f in "${files[@]}"; do
-                for ((e = 1; e <= f; e++)); do
-                    "$bin/talvik" /d "$(balls_file "$f")" /b "$out/000" /e "$e" \
-                        >"$out/r1-$f.e$e.out"
-                done
-            done
-        done
+    read -r name set law p1 p2 radius lambda size <<<"${models[$m]}"
+    echo "accuracy: $name, $replicates data sets of $size³" >&2
+    for ((k = 0; k < replicates; k++)); do
+        out="$work/$name-$k"
+        mkdir -p "$out"
+        # One run per data set: the data sets of one run would share their number of balls.
+        if ! "$bin/Brisolt" --batch --x "$size" --y "$size" --z "$size" --lambda "$lambda" \
+            --radius "$radius" --law "$law" --p1 "$p1" --p2 "$p2" --count 1 --prefix "" \
+            --out "$out" --seed $((20261209 + 1000 * m + k)) --yes >"$out/brisolt.log" 2>&1; then
+            cat "$out/brisolt.log" >&2
+            exit 1
+        fi
+        "$bin/talvik" /d "$recommended" /b "$out/000" /e 1 >"$out/recommended.out"
+        plain=$(timed "$out/fine.out" "$bin/talvik" /d "$fine" /b "$out/000" /e 1)
+        adaptive=$(timed "$out/adaptive.out" "$bin/talvik" /a /d "$fine" /b "$out/000" /e 1)
+        plain_ns=$((plain_ns + plain))
+        adaptive_ns=$((adaptive_ns + adaptive))
+        worst_ratio=$(awk -v a="$adaptive" -v p="$plain" -v w="$worst_ratio" \
+            'BEGIN { r = a / p; print (r > w ? r : w) }')
     done
 done
 
+# accuracy_row's numbers for model NAME and the outputs called KIND.out of balls file BALLS.
+row() {
+    local name=$1 kind=$2 balls=$3 files=()
+    for ((k = 0; k < replicates; k++)); do files+=("$work/$name-$k/$kind.out"); done
+    "$bin/accuracy_row" "$work/$name-0/000/model.txt" "$balls" 1 "${files[@]}"
+}
 value() { sed -n "s/^$1 = //p" "$2"; }
-mean_of() { awk '{ s += $1; n++ } END { printf "%.4f", s / n }'; }
 
-echo "### Models ($replicates independent data sets per size)"
+echo "### Models ($replicates independent data sets each; truth of Xe, epsilon ball 1, de 0.831)"
 echo
-echo "| model | law | p1 | p2 | R | lambda | V3 | measured V3, ${sizes[0]}³ | measured V3, ${sizes[1]}³ |"
-echo "|---|---|---|---|---|---|---|---|---|"
+echo "| model | set | law | p1 | p2 | R | lambda | size | V3 | V2 | V1 | V0 |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
 for m in "${!models[@]}"; do
-    read -r name law p1 p2 radius lambda <<<"${models[$m]}"
-    measured=()
-    for size in "${sizes[@]}"; do
-        measured+=("$(for ((k = 0; k < replicates; k++)); do
-            value measured_V3 "$work/$name-$size-$k/000/model.txt"
-        done | mean_of)")
-    done
-    printf '| %s | %s | %s | %s | %s | %s | %.4f | %s | %s |\n' "$name" "$law" "$p1" "$p2" \
-        "$radius" "$lambda" "$(value V3 "$work/$name-${sizes[0]}-0/000/model.txt")" \
-        "${measured[0]}" "${measured[1]}"
+    read -r name set law p1 p2 radius lambda size <<<"${models[$m]}"
+    read -r t2 t1 t0 _ < <(row "$name" recommended "$recommended")
+    printf '| %s | %s | %s | %s | %s | %s | %s | %s³ | %.3f | %.4g | %.4g | %.4g |\n' "$name" "$set" \
+        "$law" "$p1" "$p2" "$radius" "$lambda" "$size" \
+        "$(value measured_V3 "$work/$name-0/000/model.txt")" "$t2" "$t1" "$t0"
 done
 
-# The outputs of every replicate for model NAME, size SIZE, balls file F and epsilon E.
-outputs() {
-    for ((k = 0; k < replicates; k++)); do echo "$work/$1-$2-$k/r1-$3.e$4.out"; done
-}
-
 echo
-echo "### Estimates against the truth for Xe (epsilon the largest ball; mean of $replicates data sets, error ± its standard error)"
+echo "### Errors of the mean estimate, in per cent of the truth (± the standard error of that mean)"
 echo
-echo "| model | size | balls | de | V2 estimate | V2 truth | V2 error | V1 estimate | V1 truth | V1 error | V0 estimate | V0 truth | V0 error |"
-echo "|---|---|---|---|---|---|---|---|---|---|---|---|---|"
+echo "| model | set | fixed V2 | fixed V1 | fixed V0 | /a V2 | /a V1 | /a V0 | balls used | SE/spread V2 | SE/spread V1 | SE/spread V0 |"
+echo "|---|---|---|---|---|---|---|---|---|---|---|---|"
+: >"$work/summary"
 for m in "${!models[@]}"; do
-    name=${models[$m]%% *}
-    for size in "${sizes[@]}"; do
-        for f in "${files[@]}"; do
-            # shellcheck disable=SC2046
-            row=$("$bin/accuracy_row" "$work/$name-$size-0/000/model.txt" "$(balls_file "$f")" \
-                "$f" $(outputs "$name" "$size" "$f" "$f"))
-            printf '| %s | %s³ | r 1-%s, e %s %s\n' "$name" "$size" "$f" "$f" "$row"
-        done
-    done
+    read -r name set _ <<<"${models[$m]}"
+    read -r _ _ _ f2 f1 f0 fs2 fs1 fs0 _ <<<"$(row "$name" recommended "$recommended")"
+    read -r _ _ _ a2 a1 a0 as2 as1 as0 r2 r1 r0 _ _ se0 fewest most \
+        <<<"$(row "$name" adaptive "$fine")"
+    printf '| %s | %s | %+.1f ± %.1f | %+.1f ± %.1f | %+.1f ± %.1f | %+.1f ± %.1f | %+.1f ± %.1f | %+.1f ± %.1f | %s | %.2f | %.2f | %.2f |\n' \
+        "$name" "$set" "$f2" "$fs2" "$f1" "$fs1" "$f0" "$fs0" "$a2" "$as2" "$a1" "$as1" "$a0" \
+        "$as0" "$([ "$fewest" = "$most" ] && echo "1..$most" || echo "1..$fewest to 1..$most")" \
+        "$r2" "$r1" "$r0"
+    # V0 of the truth within three reported standard errors of zero: its relative error
+    # says nothing.
+    near_zero=$(awk -v s="$se0" 'BEGIN { print (s > 100 / 3 ? 1 : 0) }')
+    echo "$set $f2 $f1 $f0 $a2 $a1 $a0 $r2 $r1 $near_zero" >>"$work/summary"
 done
 
-# "median (largest)" of the absolute values in column C of the file.
-spread() {
-    awk -v c="$2" '{ print ($c < 0 ? -$c : $c) }' "$1" | sort -g | awk '{ a[NR] = $1 }
-        END { m = NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2
-              printf "%.1f (%.0f)", m, a[NR] }'
-}
-
 echo
-echo "### Every balls file and epsilon: median |error| over the ${#models[@]} models (largest), in per cent"
+echo "### Over the models: root-mean-square of the errors, worst V1, median SE/spread"
 echo
-echo "| balls | epsilon | de | V2, ${sizes[0]}³ | V1, ${sizes[0]}³ | V0, ${sizes[0]}³ | V2, ${sizes[1]}³ | V1, ${sizes[1]}³ | V0, ${sizes[1]}³ |"
+echo "| models | file | V2 | V1 | V0 | V0 without V0 near 0 | worst V1 | median SE/spread V2 | median SE/spread V1 |"
 echo "|---|---|---|---|---|---|---|---|---|"
-for f in "${files[@]}"; do
-    for ((e = 1; e <= f; e++)); do
-        cells=""
-        for size in "${sizes[@]}"; do
-            for m in "${!models[@]}"; do
-                name=${models[$m]%% *}
-                # shellcheck disable=SC2046
-                "$bin/accuracy_row" --errors "$work/$name-$size-0/000/model.txt" \
-                    "$(balls_file "$f")" "$e" $(outputs "$name" "$size" "$f" "$e")
-            done >"$work/errors"
-            for c in 1 2 3; do cells+=" | $(spread "$work/errors" "$c")"; done
-        done
-        de=$(sed -n 's/^\[ *\([0-9.]*\)\]$/\1/p' "$(balls_file "$f")" | sed -n "${e}p")
-        printf '| r 1-%s | %s | %.3f%s |\n' "$f" "$e" "$de" "$cells"
+median() { sort -g | awk '{ a[NR] = $1 } END { print NR % 2 ? a[(NR + 1) / 2] : (a[NR / 2] + a[NR / 2 + 1]) / 2 }'; }
+for set in tuned held-out all; do
+    for file in fixed /a; do
+        columns=$([ "$file" = fixed ] && echo "2 3 4" || echo "5 6 7")
+        awk -v set="$set" -v cols="$columns" -v file="$file" '
+            $1 == set || set == "all" {
+                split(cols, c, " ")
+                n++
+                for (i = 1; i <= 3; i++) s[i] += $(c[i]) ^ 2
+                if (!$10) { m++; s0 += $(c[3]) ^ 2 }
+                w = ($(c[2]) < 0 ? -$(c[2]) : $(c[2])); if (w > worst) worst = w
+            }
+            END {
+                printf "| %s (%d) | %s | %.1f | %.1f | %.1f | %.1f (%d) | %.1f |", set, n, file,
+                    sqrt(s[1] / n), sqrt(s[2] / n), sqrt(s[3] / n), sqrt(s0 / m), m, worst
+            }' "$work/summary"
+        if [ "$file" = /a ]; then
+            printf ' %.2f | %.2f |\n' \
+                "$(awk -v set="$set" '$1 == set || set == "all" { print $8 }' "$work/summary" | median)" \
+                "$(awk -v set="$set" '$1 == set || set == "all" { print $9 }' "$work/summary" | median)"
+        else
+            echo "  |  |"
+        fi
     done
 done
 
+echo
+printf 'Time of "/a" over a plain run with balls_fine.txt: %.2f over all data sets, at most %.2f for one (load average %s).\n' \
+    "$(awk -v a="$adaptive_ns" -v p="$plain_ns" 'BEGIN { print a / p }')" "$worst_ratio" \
+    "$(cut -d' ' -f1-3 /proc/loadavg)"
 echo
 echo "accuracy: done in $(($(date +%s) - start)) s" >&2

@@ -11,6 +11,7 @@ namespace {
 int usage() {
     std::fputs(
         "usage: make_workload balls FILE FIRST_RADIUS LAST_RADIUS\n"
+        "       make_workload thresholds FILE LAST_THRESHOLD\n"
         "       make_workload boolean DIR WIDTH HEIGHT SLICES FRACTION RMIN RMAX SEED\n",
         stderr);
     return 2;
@@ -29,6 +30,11 @@ int main(int argc, char** argv) {
         std::ofstream out(argv[2], std::ios::trunc);
         out << formats::format_balls_file(
             workloads::euclidean_balls(whole(argv[3]), whole(argv[4])));
+        return out ? 0 : 1;
+    }
+    if (command == "thresholds" && argc == 4) {
+        std::ofstream out(argv[2], std::ios::trunc);
+        out << formats::format_balls_file(workloads::distinct_euclidean_balls(whole(argv[3])));
         return out ? 0 : 1;
     }
     if (command == "boolean" && argc == 10) {

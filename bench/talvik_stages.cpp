@@ -48,11 +48,12 @@ class TimedShells : public talvik::ShellCounter {
     TimedShells(std::unique_ptr<talvik::ShellCounter> inner, Stages& stages)
         : inner_(std::move(inner)), stages_(stages) {}
 
-    std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
-                                       size_t epsilon_index,
-                                       const talvik::ShellSteps& steps) override {
-        return stages_.timed(stages_.shells,
-                             [&] { return inner_->count_shells(balls, epsilon_index, steps); });
+    talvik::ShellCounts count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                                     size_t epsilon_index, const talvik::WindowBlocks& blocks,
+                                     const talvik::ShellSteps& steps) override {
+        return stages_.timed(stages_.shells, [&] {
+            return inner_->count_shells(balls, epsilon_index, blocks, steps);
+        });
     }
 
   private:

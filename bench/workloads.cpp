@@ -38,6 +38,17 @@ std::vector<formats::DiscretizedBall> euclidean_balls(int32_t first, int32_t las
     return balls;
 }
 
+std::vector<formats::DiscretizedBall> distinct_euclidean_balls(int64_t last) {
+    std::vector<formats::DiscretizedBall> balls;
+    for (int64_t t = 1; t <= last; ++t) {
+        formats::DiscretizedBall ball = threshold_ball(t);
+        if (euclidean_threshold(ball) == t) {
+            balls.push_back(std::move(ball));
+        }
+    }
+    return balls;
+}
+
 formats::BitVolume boolean_model(int32_t w, int32_t h, int32_t s, double fraction, int32_t rmin,
                                  int32_t rmax, uint64_t seed) {
     formats::BitVolume volume(w, h, s);

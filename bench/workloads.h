@@ -18,6 +18,10 @@ formats::DiscretizedBall euclidean_ball(int32_t radius, double de = 0.0);
 // Balls of radii first .. last, in that order.
 std::vector<formats::DiscretizedBall> euclidean_balls(int32_t first, int32_t last);
 
+// Every distinct digital Euclidean ball {q : |q|^2 <= t} with 1 <= t <= last, by t: the t
+// that are sums of three squares (the others give the set of a smaller t).
+std::vector<formats::DiscretizedBall> distinct_euclidean_balls(int64_t last);
+
 // A Boolean model in a w x h x s box: balls with integer radii uniform in [rmin, rmax] and
 // centres uniform in the box enlarged by rmax, as many as give the volume fraction `fraction`
 // in expectation. The same arguments give the same volume on every machine.

@@ -22,7 +22,7 @@ struct DiscretizedBall {
 };
 
 // The list holds at most this many balls.
-inline constexpr size_t kMaxBalls = 32;
+inline constexpr size_t kMaxBalls = 256;
 
 // A stored correction value below this magnitude counts as missing.
 inline constexpr double kMissingDe = 0.00001;

@@ -30,11 +30,19 @@ ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes
         ::close(fd);
         return ReadOutcome::cannot_open;
     }
-    ReadOutcome outcome = ReadOutcome::ok;
+    const ReadOutcome outcome = read_all(fd, bytes) ? ReadOutcome::ok : ReadOutcome::read_error;
+    ::close(fd);
+    return outcome;
+}
+
+bool read_all(int fd, std::vector<uint8_t>& bytes) {
+    bytes.clear();
+    struct stat info {};
+    const off_t known = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) ? info.st_size : 0;
     try {
         // One read for a file of known size; one that grows meanwhile, or that reports no
         // size (/proc), grows the buffer as it goes.
-        const size_t size = static_cast<size_t>(info.st_size);
+        const size_t size = static_cast<size_t>(known);
         bytes.resize(size > 0 ? size + 1 : 65536);
         size_t filled = 0;
         for (;;) {
@@ -46,8 +54,8 @@ ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes
                 if (errno == EINTR) {
                     continue;
                 }
-                outcome = ReadOutcome::read_error;
-                break;
+                bytes.resize(filled);
+                return false;
             }
             if (n == 0) {
                 break;
@@ -56,10 +64,10 @@ ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes
         }
         bytes.resize(filled);
     } catch (const std::bad_alloc&) {
-        outcome = ReadOutcome::read_error;
+        bytes.clear();
+        return false;
     }
-    ::close(fd);
-    return outcome;
+    return true;
 }
 
 bool write_all(int fd, std::string_view text) {

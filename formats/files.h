@@ -19,6 +19,10 @@ enum class ReadOutcome { ok, cannot_open, read_error };
 // nothing is read from it.
 ReadOutcome read_whole_file(const std::string& path, std::vector<uint8_t>& bytes);
 
+// Reads from the file descriptor to its end into `bytes` (reusing its capacity), going on
+// after partial reads and signals; false on a read error or when memory runs out.
+bool read_all(int fd, std::vector<uint8_t>& bytes);
+
 // Writes all of `text` to the file descriptor, going on after partial writes and signals;
 // false on the first failure (a full disk, a size limit), with part of the text perhaps written.
 bool write_all(int fd, std::string_view text);

@@ -71,7 +71,7 @@ class ModelLines {
         bool read;
         if constexpr (std::is_same_v<T, double>) {
             read = parse_number(digits, value);
-        } else if constexpr (std::is_same_v<T, uint32_t>) {
+        } else if constexpr (std::is_same_v<T, uint32_t> || std::is_same_v<T, int64_t>) {
             read = parse_whole(digits, value);
         } else {
             int64_t whole = 0;
@@ -85,6 +85,7 @@ class ModelLines {
     }
 
     const std::string& error() const { return error_; }
+    bool has(const std::string& name) const { return values_.contains(name); }
 
   private:
     void fail(std::string message) {
@@ -117,6 +118,7 @@ std::string model_file_text(const ModelRecord& r) {
     line(text, "p1", p.parameter1);
     line(text, "p2", p.parameter2);
     line(text, "seed", int64_t{r.seed});
+    line(text, "skip", std::to_string(r.skip));
     line(text, "balls", int64_t{r.balls});
     line(text, "mean_count", r.mean_count);
     line(text, "V3", d.v3);
@@ -130,6 +132,7 @@ std::string model_file_text(const ModelRecord& r) {
         line(text, "p_r" + std::to_string(j), r.truth.radius_law[j]);
     }
     line(text, "measured_V3", r.measured_v3);
+    line(text, "reproduce", one_line(r.reproduce));
     return text;
 }
 
@@ -156,6 +159,18 @@ bool parse_model_text(const std::string& text, ModelRecord& r, std::string& erro
         }
     }
     error = lines.error();
+    // Files written before these lines were recorded have none.
+    r.skip = 0;
+    r.reproduce.clear();
+    if (error.empty() && lines.has("skip")) {
+        int64_t skip = 0;
+        lines.number("skip", skip);
+        r.skip = static_cast<uint64_t>(skip);
+        error = lines.error();
+    }
+    if (error.empty() && lines.has("reproduce")) {
+        lines.text("reproduce", r.reproduce);
+    }
     if (error.empty() && p.max_radius > 1000) {
         error = "the radius " + std::to_string(p.max_radius) + " is above 1000.";
     }

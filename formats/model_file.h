@@ -42,14 +42,21 @@ struct ModelTruth {
 struct ModelRecord {
     ModelParameters parameters;
     int32_t seed = 0;  // the state the stream was seeded with
+    // The numbers drawn from the seeded stream before this data set's run began (the earlier
+    // runs of the same window); 0 in files written before it was recorded.
+    uint64_t skip = 0;
+    // The Brisolt options that write this data set again, byte for byte, into any folder;
+    // empty in files written before it was recorded.
+    std::string reproduce;
     int32_t balls = 0;
     double mean_count = 0.0;
     ModelTruth truth;
     double measured_v3 = 0.0;
 };
 
-// One "name = value" line each: x, y, z, lambda, radius, law, p1, p2, seed, balls,
-// mean_count, V3, V2, V1, V0, vbar, sbar, mbar, p_r0 .. p_rR, measured_V3; reals "%.17g".
+// One "name = value" line each: x, y, z, lambda, radius, law, p1, p2, seed, skip, balls,
+// mean_count, V3, V2, V1, V0, vbar, sbar, mbar, p_r0 .. p_rR, measured_V3, reproduce; reals
+// "%.17g".
 std::string model_file_text(const ModelRecord& record);
 
 // Reads the text back: false, with what is wrong in `error`, when a line is missing or does

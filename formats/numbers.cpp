@@ -1,5 +1,6 @@
 #include "formats/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -61,11 +62,18 @@ bool overflows(std::string_view digits, int base) {
             --position;
         }
     }
+    // Beyond this only the exponent's sign counts; it keeps the sum below from overflowing.
+    constexpr int64_t kFar = int64_t{1} << 60;
     int64_t exponent = 0;
     if (at < digits.size()) {
         const std::string_view rest = digits.substr(at + 1);
         const size_t skip = rest.starts_with('+') ? 1 : 0;
-        std::from_chars(rest.data() + skip, rest.data() + rest.size(), exponent);
+        const auto [end, error] =
+            std::from_chars(rest.data() + skip, rest.data() + rest.size(), exponent);
+        if (error == std::errc::result_out_of_range) {
+            exponent = rest.substr(skip).starts_with('-') ? -kFar : kFar;
+        }
+        exponent = std::clamp(exponent, -kFar, kFar);
     }
     // Large exponents dwarf the digit count; their sign decides.
     const int64_t digit_units = base == 10 ? 1 : 4;

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <string_view>
 #include <system_error>
@@ -18,7 +17,8 @@
 namespace formats {
 namespace {
 
-// Waits for the whole file. Advisory: it orders the runs of talvik among themselves.
+// Waits for the whole file. Advisory: it orders the runs of talvik, and the front-end when it
+// empties the file, among themselves. False with errno set when the lock cannot be had.
 bool lock_whole_file(int fd) {
     struct flock lock {};
     lock.l_type = F_WRLCK;
@@ -29,6 +29,12 @@ bool lock_whole_file(int fd) {
         }
     }
     return true;
+}
+
+// Whether a lock request failed for want of locks (ENOLCK, EOPNOTSUPP, ...), not because
+// another process holds the lock.
+bool lacks_locks(int error) {
+    return error != EAGAIN && error != EACCES && error != EDEADLK;
 }
 
 namespace fs = std::filesystem;
@@ -91,8 +97,11 @@ bool append_results_row(const std::string& path, const std::string& data_set_dir
             text.insert(0, kResultsHeader);
         }
         ok = write_all(fd, text);
-        if (!ok && regular) {
-            // A full disk or a size limit: no torn row for the next run to glue onto.
+        struct stat now {};
+        if (!ok && regular && ::fstat(fd, &now) == 0 && now.st_size > info.st_size) {
+            // A full disk or a size limit: no torn row for the next run to glue onto. Only
+            // what this run added is cut off; a file that a program without the lock made
+            // shorter meanwhile is never lengthened (with NUL bytes).
             while (::ftruncate(fd, info.st_size) != 0 && errno == EINTR) {
             }
         }
@@ -132,14 +141,61 @@ ResultsFileCheck inspect_results_file(const std::string& path, const std::string
     return {ResultsFileKind::results, count_rows(text)};
 }
 
-bool empty_results_file(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "w");
-    return file != nullptr && std::fclose(file) == 0;
+ResultsFilePreparation create_results_file(const std::string& path) {
+    // Not waiting for a reader, should the name be a FIFO.
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        return ResultsFilePreparation::cannot_open;
+    }
+    struct stat info {};
+    ResultsFilePreparation outcome = ::fstat(fd, &info) == 0 ? ResultsFilePreparation::ready
+                                                             : ResultsFilePreparation::cannot_open;
+    // Tried without waiting: a lock held by a run shows that the file system has locks. Only a
+    // regular file is locked by the appends.
+    struct flock lock {};
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    if (outcome == ResultsFilePreparation::ready && S_ISREG(info.st_mode) &&
+        ::fcntl(fd, F_SETLK, &lock) != 0 && lacks_locks(errno)) {
+        outcome = ResultsFilePreparation::cannot_lock;
+    }
+    // Closing releases the lock.
+    return ::close(fd) == 0 ? outcome : ResultsFilePreparation::cannot_open;
 }
 
-bool create_results_file(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "a");
-    return file != nullptr && std::fclose(file) == 0;
+ResultsFilePreparation empty_results_file(const std::string& path, int seen_rows) {
+    // Never O_TRUNC: rows that a run appended after the user looked must be counted first.
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        return ResultsFilePreparation::cannot_open;
+    }
+    ResultsFilePreparation outcome = ResultsFilePreparation::ready;
+    struct stat info {};
+    std::vector<uint8_t> bytes;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        outcome = ResultsFilePreparation::cannot_open;
+    } else if (!lock_whole_file(fd)) {
+        outcome = lacks_locks(errno) ? ResultsFilePreparation::cannot_lock
+                                     : ResultsFilePreparation::cannot_open;
+    } else if (!read_all(fd, bytes)) {
+        // Read through this descriptor: closing another one of the file would drop the lock.
+        outcome = ResultsFilePreparation::cannot_open;
+    } else {
+        const std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        const bool as_seen =
+            (text.empty() || text.starts_with(kResultsHeaderWord)) && count_rows(text) == seen_rows;
+        if (!as_seen) {
+            outcome = ResultsFilePreparation::rows_changed;
+        } else if (!text.empty()) {
+            int result;
+            while ((result = ::ftruncate(fd, 0)) != 0 && errno == EINTR) {
+            }
+            outcome = result == 0 ? outcome : ResultsFilePreparation::cannot_open;
+        }
+    }
+    // Closing releases the lock.
+    return ::close(fd) == 0 ? outcome : ResultsFilePreparation::cannot_open;
 }
 
 }  // namespace formats

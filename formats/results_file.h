@@ -2,7 +2,7 @@
 // Runs side by side (GNU parallel, a job array, several machines on NFS) share one file: each
 // holds an fcntl lock while it looks at the size and appends, and writes header and row with
 // one write(2), so the file gets one header and whole rows. The front-end looks at a file
-// before it lets runs append to it.
+// before it lets runs append to it, and empties it under the same lock.
 #pragma once
 
 #include <string>
@@ -36,12 +36,23 @@ struct ResultsFileCheck {
 // What `path` names, given the discretized-balls file of the front-end (may be empty).
 ResultsFileCheck inspect_results_file(const std::string& path, const std::string& balls_path);
 
-// Creates the results file empty, or empties it, so that the next run starts it afresh with
-// its header line. False when it cannot be opened for writing.
-bool empty_results_file(const std::string& path);
+// What preparing the results file came to.
+enum class ResultsFilePreparation {
+    ready,         // the file exists, can be locked, and is as asked
+    rows_changed,  // another run appended meanwhile: nothing was emptied, look again
+    cannot_open,   // a folder, a missing folder, no permission
+    cannot_lock,   // the file system has no locks (ENOLCK: NFS without its lock service)
+};
 
-// Creates the file when it is missing and leaves its contents alone. False when it cannot be
-// opened for appending.
-bool create_results_file(const std::string& path);
+// Creates the file when it is missing, leaves its contents alone, and checks that it can be
+// locked, as every append locks it. talvik calls it before it computes, so that a file system
+// without locks is reported at once.
+ResultsFilePreparation create_results_file(const std::string& path);
+
+// Empties the file that the user saw holding `seen_rows` rows (0: missing or empty), creating
+// it when it is missing. Under the lock of the appending runs the rows are counted again: the
+// file is emptied only when it holds as many rows as were seen, and rows_changed, with nothing
+// changed, tells that a run appended meanwhile.
+ResultsFilePreparation empty_results_file(const std::string& path, int seen_rows);
 
 }  // namespace formats

@@ -26,6 +26,10 @@ enum class ResultsChoice { empty, append, cancel };
 using ResultsQuestion =
     std::function<ResultsChoice(QWidget* parent, const QString& path, int rows)>;
 
+// What to do before closing while a run goes on or rows are unsaved.
+enum class CloseChoice { save, discard, cancel };
+using CloseQuestionAsker = std::function<CloseChoice(QWidget* parent, const QString& text)>;
+
 struct DialogServices {
     MessageShower show_error;
     FilePicker pick_balls_file;
@@ -34,6 +38,7 @@ struct DialogServices {
     FolderPicker pick_folder;
     ResultsQuestion ask_results_file;
     SaveFilePicker pick_save_file;  // for the table's CSV and the plot's images
+    CloseQuestionAsker ask_close;   // Save as CSV... / Discard / Cancel
     QString estimator;              // the talvik executable
 };
 

@@ -204,6 +204,7 @@ void CEditListBox::AddEntry(const std::string& text) {
     EndEdit(true);
     m_model.append(text);
     Show();
+    emit entriesChanged();
 }
 
 bool CEditListBox::eventFilter(QObject* watched, QEvent* event) {
@@ -261,9 +262,12 @@ void CEditListBox::MoveDown() {
 
 void CEditListBox::Change(bool (EntryList::*change)()) {
     if (Prepare()) {
-        (m_model.*change)();
+        const bool changed = (m_model.*change)();
         Show();
         m_list->setFocus();
+        if (changed) {
+            emit entriesChanged();
+        }
     }
 }
 
@@ -303,6 +307,7 @@ void CEditListBox::EndEdit(bool accepted) {
     m_list->setFocus();
     m_editor->hide();
     m_browse->hide();
+    emit entriesChanged();
 }
 
 void CEditListBox::Browse() {

@@ -95,7 +95,7 @@ class CEditListBox : public QWidget {
     void SetTitle(const QString& title);
     void SetFolderPicker(FolderPicker picker) { m_pickFolder = std::move(picker); }
 
-    // Appends an entry without an edit and without telling the dialog, as a program would.
+    // Appends an entry without an edit, as a program would.
     void AddEntry(const std::string& text);
 
     int GetCount() const { return static_cast<int>(m_model.entries().size()); }
@@ -116,6 +116,8 @@ class CEditListBox : public QWidget {
   signals:
     // The user changed the current entry, or cleared it by a click below the last line.
     void selectionChanged();
+    // An entry was added, edited, deleted or moved (an edit that is still open is none).
+    void entriesChanged();
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

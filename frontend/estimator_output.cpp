@@ -1,6 +1,7 @@
 #include "estimator_output.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "formats/numbers.h"
@@ -47,25 +48,62 @@ std::vector<std::vector<double>> matrix_after(const std::vector<std::string_view
     return rows;
 }
 
+// "Balls used: 1..k of n", exactly so, with 1 <= k <= n.
+std::optional<BallsUsed> read_balls_used(std::string_view rest) {
+    constexpr std::string_view kFirst = "1..";
+    constexpr std::string_view kOf = " of ";
+    const size_t of = rest.find(kOf);
+    if (!rest.starts_with(kFirst) || of == std::string_view::npos) {
+        return std::nullopt;
+    }
+    uint32_t used = 0;
+    uint32_t count = 0;
+    if (!formats::parse_whole(rest.substr(kFirst.size(), of - kFirst.size()), used) ||
+        !formats::parse_whole(rest.substr(of + kOf.size()), count) || used < 1 || used > count ||
+        count > INT32_MAX) {
+        return std::nullopt;
+    }
+    return BallsUsed{static_cast<int>(used), static_cast<int>(count)};
+}
+
 }  // namespace
 
 EstimatorOutput ParseEstimatorOutput(std::string_view text) {
     EstimatorOutput output;
     const std::vector<std::string_view> lines = formats::split_lines(text);
     const std::string fatal_prefix = std::string(kEstimatorName) + ": ";
+    const std::string warning_prefix = fatal_prefix + "warning: ";
     constexpr std::string_view kLabels[3] = {"V2: ", "V1: ", "V0: "};
+    constexpr std::string_view kErrorLabels[3] = {"SE(V2): ", "SE(V1): ", "SE(V0): "};
+    constexpr std::string_view kBallsUsed = "Balls used: ";
     std::array<bool, 3> found{};
+    std::array<std::string, 3> errors;
+    std::array<bool, 3> found_errors{};
     for (const std::string_view line : lines) {
         for (size_t k = 0; k < 3; ++k) {
             if (!found[k] && line.starts_with(kLabels[k])) {
                 output.values[k] = trim_blanks(line.substr(kLabels[k].size()));
                 found[k] = true;
             }
+            double unused = 0.0;
+            if (!found_errors[k] && line.starts_with(kErrorLabels[k]) &&
+                formats::parse_number(trim_blanks(line.substr(kErrorLabels[k].size())), unused)) {
+                errors[k] = trim_blanks(line.substr(kErrorLabels[k].size()));
+                found_errors[k] = true;
+            }
         }
-        if (output.error_line.empty() &&
-            (line.starts_with(fatal_prefix) || line.starts_with("Usage: "))) {
+        if (!output.balls_used && line.starts_with(kBallsUsed)) {
+            output.balls_used = read_balls_used(line.substr(kBallsUsed.size()));
+        }
+        if (line.starts_with(warning_prefix)) {
+            output.warnings.emplace_back(line.substr(warning_prefix.size()));
+        } else if (output.error_line.empty() &&
+                   (line.starts_with(fatal_prefix) || line.starts_with("Usage: "))) {
             output.error_line = line;
         }
+    }
+    if (found_errors[0] && found_errors[1] && found_errors[2]) {
+        output.standard_errors = errors;
     }
     output.has_values = found[0] && found[1] && found[2];
 

@@ -5,17 +5,16 @@
 #include <QChartView>
 #include <QHBoxLayout>
 #include <QImage>
-#include <QLabel>
 #include <QLineSeries>
 #include <QPainter>
 #include <QSaveFile>
 #include <QScatterSeries>
-#include <QStackedWidget>
 #include <QSvgGenerator>
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <numbers>
 
@@ -65,7 +64,9 @@ void set_chart(QChartView* view, QChart* chart) {
 QChart* new_chart() {
     auto* chart = new QChart;
     chart->setAnimationOptions(QChart::NoAnimation);
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    // At the side: the plot has more width than height to give, and a legend below would take
+    // the axes' room until their labels shrink to "...".
+    chart->legend()->setAlignment(Qt::AlignRight);
     chart->setMargins(QMargins(4, 4, 4, 4));
     return chart;
 }
@@ -79,19 +80,17 @@ double SteinerFit(double v2, double v1, double v0, double de) {
 
 FitPlot::FitPlot(QWidget* parent)
     : QWidget(parent),
-      m_pages(new QStackedWidget(this)),
-      m_text(new QLabel(this)),
       m_charts(new QWidget(this)),
       m_fitView(new QChartView(m_charts)),
       m_residualView(new QChartView(m_charts)) {
-    m_text->setObjectName(QStringLiteral("fitText"));
-    m_text->setAlignment(Qt::AlignCenter);
-    m_text->setWordWrap(true);
-    m_text->setMargin(12);
     m_fitView->setObjectName(QStringLiteral("fitChart"));
     m_residualView->setObjectName(QStringLiteral("residualChart"));
     m_fitView->setAccessibleName(QStringLiteral("Fit of the shell volumes"));
     m_residualView->setAccessibleName(QStringLiteral("Residuals of the fit"));
+    m_fitView->setToolTip(
+        tr("The shell volume fractions V(d) against de(d), and the Steiner fit "
+           "2·V2·de − π·V1·de² + (4π/3)·V0·de³; with /a the balls that the fit left out in grey"));
+    m_residualView->setToolTip(tr("The residuals V(d) − fit"));
     for (QChartView* view : {m_fitView, m_residualView}) {
         view->setRenderHint(QPainter::Antialiasing);
         view->setMinimumSize(160, 150);
@@ -102,23 +101,17 @@ FitPlot::FitPlot(QWidget* parent)
     charts->setSpacing(0);
     charts->addWidget(m_fitView, 2);
     charts->addWidget(m_residualView, 1);
-    m_pages->addWidget(m_text);
-    m_pages->addWidget(m_charts);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(m_pages);
+    layout->addWidget(m_charts);
     ShowRow(nullptr);
 }
 
 void FitPlot::ShowText(const QString& text) {
-    m_text->setText(text);
-    m_pages->setCurrentWidget(m_text);
+    m_message = text;
+    m_hasPlot = false;
     set_chart(m_fitView, new QChart);
     set_chart(m_residualView, new QChart);
-}
-
-bool FitPlot::HasPlot() const {
-    return m_pages->currentWidget() == m_charts;
 }
 
 void FitPlot::ShowRow(const ResultRow* row) {
@@ -152,16 +145,34 @@ void FitPlot::ShowRow(const ResultRow* row) {
     double residual_max = 0.0;
     auto* measured = new QScatterSeries;
     measured->setObjectName(QStringLiteral("measured"));
-    measured->setName(tr("V(d), measured"));
+    measured->setName(tr("V(d) measured"));
     measured->setMarkerSize(9.0);
     auto* residuals = new QScatterSeries;
     residuals->setObjectName(QStringLiteral("residuals"));
     residuals->setName(tr("residual V(d) - fit"));
     residuals->setMarkerSize(8.0);
-    for (const FitPoint& p : row->points) {
-        measured->append(p.de, p.fraction);
+    // With /a the balls after the range that the fit used are drawn, in grey, for comparison.
+    const size_t used = row->balls_used ? static_cast<size_t>(row->balls_used->used) : SIZE_MAX;
+    QScatterSeries* unused = nullptr;
+    QScatterSeries* unused_residuals = nullptr;
+    if (used < row->points.size()) {
+        unused = new QScatterSeries;
+        unused->setObjectName(QStringLiteral("unused"));
+        unused->setName(tr("V(d) not used"));
+        unused->setMarkerSize(9.0);
+        unused->setColor(QColor(170, 170, 170));
+        unused->setBorderColor(QColor(140, 140, 140));
+        unused_residuals = new QScatterSeries;
+        unused_residuals->setObjectName(QStringLiteral("unusedResiduals"));
+        unused_residuals->setMarkerSize(8.0);
+        unused_residuals->setColor(unused->color());
+        unused_residuals->setBorderColor(unused->borderColor());
+    }
+    for (size_t d = 0; d < row->points.size(); ++d) {
+        const FitPoint& p = row->points[d];
         const double residual = p.fraction - SteinerFit(v[0], v[1], v[2], p.de);
-        residuals->append(p.de, residual);
+        (d < used ? measured : unused)->append(p.de, p.fraction);
+        (d < used ? residuals : unused_residuals)->append(p.de, residual);
         de_max = std::max(de_max, p.de);
         low = std::min(low, p.fraction);
         high = std::max(high, p.fraction);
@@ -171,7 +182,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     const double de_end = x->max();
     auto* fit = new QLineSeries;
     fit->setObjectName(QStringLiteral("fit"));
-    fit->setName(tr("Steiner fit 2·V2·de − π·V1·de² + (4π/3)·V0·de³"));
+    fit->setName(tr("Steiner fit"));
     for (int i = 0; i <= kCurveSamples; ++i) {
         const double de = de_end * i / kCurveSamples;
         const double value = SteinerFit(v[0], v[1], v[2], de);
@@ -184,11 +195,15 @@ void FitPlot::ShowRow(const ResultRow* row) {
 
     QChart* chart = new_chart();
     chart->setTitle(QString::fromStdString(row->directory));
-    QValueAxis* y = make_axis(tr("shell volume fraction"), low < 0.0 ? low - pad : 0.0, high + pad);
+    // Short: a low plot keeps it whole; the legend and the tooltip say what V(d) is.
+    QValueAxis* y = make_axis(tr("V(d)"), low < 0.0 ? low - pad : 0.0, high + pad);
     chart->addAxis(x, Qt::AlignBottom);
     chart->addAxis(y, Qt::AlignLeft);
     attach(chart, fit, x, y);
     attach(chart, measured, x, y);
+    if (unused != nullptr) {
+        attach(chart, unused, x, y);
+    }
     set_chart(m_fitView, chart);
 
     QChart* residual_chart = new_chart();
@@ -196,7 +211,7 @@ void FitPlot::ShowRow(const ResultRow* row) {
     residual_chart->legend()->hide();
     const double r = residual_max > 0.0 ? residual_max * 1.2 : 1e-6;
     QValueAxis* rx = make_axis(tr("de (voxels)"), 0.0, de_end);
-    QValueAxis* ry = make_axis(tr("residual V(d) − fit"), -r, r);
+    QValueAxis* ry = make_axis(tr("V(d) − fit"), -r, r);
     residual_chart->addAxis(rx, Qt::AlignBottom);
     residual_chart->addAxis(ry, Qt::AlignLeft);
     auto* zero = new QLineSeries;
@@ -205,8 +220,12 @@ void FitPlot::ShowRow(const ResultRow* row) {
     zero->setColor(Qt::gray);
     attach(residual_chart, zero, rx, ry);
     attach(residual_chart, residuals, rx, ry);
+    if (unused_residuals != nullptr) {
+        attach(residual_chart, unused_residuals, rx, ry);
+    }
     set_chart(m_residualView, residual_chart);
-    m_pages->setCurrentWidget(m_charts);
+    m_message.clear();
+    m_hasPlot = true;
 }
 
 bool FitPlot::SavePng(const QString& path, QString& error) const {

@@ -1,6 +1,7 @@
 // The plot of one data set's fit: the shell volume fractions V(d) against de(d) as points, the
 // fitted Steiner polynomial 2 V2 de - pi V1 de^2 + (4 pi / 3) V0 de^3 as a curve, and
-// beside them the residuals. A row without points gets a line of text that says why.
+// beside them the residuals; with /a, the balls that the fit did not use in grey. A row without
+// points has no plot but a line of text that says why.
 #pragma once
 
 #include <QString>
@@ -9,8 +10,6 @@
 #include "result_rows.h"
 
 class QChartView;
-class QLabel;
-class QStackedWidget;
 
 namespace quenbar {
 
@@ -25,7 +24,9 @@ class FitPlot : public QWidget {
 
     // Shows the fit of `row`; null when no row is selected.
     void ShowRow(const ResultRow* row);
-    bool HasPlot() const;
+    bool HasPlot() const { return m_hasPlot; }
+    // Why there is no plot; empty when there is one.
+    const QString& Message() const { return m_message; }
     // The two charts as one image; false, with the reason in `error`, when it cannot be written.
     bool SavePng(const QString& path, QString& error) const;
     bool SaveSvg(const QString& path, QString& error) const;
@@ -33,8 +34,8 @@ class FitPlot : public QWidget {
   private:
     void ShowText(const QString& text);
 
-    QStackedWidget* m_pages;
-    QLabel* m_text;
+    bool m_hasPlot = false;
+    QString m_message;
     QWidget* m_charts;
     QChartView* m_fitView;
     QChartView* m_residualView;

@@ -9,6 +9,7 @@
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <utility>
@@ -63,7 +64,31 @@ DialogServices SystemServices() {
                                                : ResultsChoice::cancel;
     };
     services.pick_save_file = [](QWidget* parent, const QString& title, const QString& filter) {
-        return QFileDialog::getSaveFileName(parent, title, QString(), filter);
+        QFileDialog picker(parent, title, QString(), filter);
+        picker.setAcceptMode(QFileDialog::AcceptSave);
+        // A name typed without a suffix gets the format's, and the overwrite question is asked
+        // for that name.
+        const QRegularExpressionMatch suffix =
+            QRegularExpression(QStringLiteral("\\(\\*\\.(\\w+)\\)")).match(filter);
+        if (suffix.hasMatch()) {
+            picker.setDefaultSuffix(suffix.captured(1));
+        }
+        return picker.exec() == QDialog::Accepted && !picker.selectedFiles().isEmpty()
+                   ? picker.selectedFiles().first()
+                   : QString();
+    };
+    services.ask_close = [](QWidget* parent, const QString& text) {
+        QMessageBox box(QMessageBox::Warning, kCaption, text, QMessageBox::NoButton, parent);
+        QPushButton* save =
+            box.addButton(QStringLiteral("Save as CSV..."), QMessageBox::AcceptRole);
+        QPushButton* discard = box.addButton(QMessageBox::Discard);
+        QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(save);
+        box.setEscapeButton(cancel);
+        box.exec();
+        return box.clickedButton() == save      ? CloseChoice::save
+               : box.clickedButton() == discard ? CloseChoice::discard
+                                                : CloseChoice::cancel;
     };
     services.estimator = LocateExecutable(kEstimatorName, QCoreApplication::applicationDirPath());
     return services;
@@ -109,6 +134,8 @@ CMainDialog::CMainDialog(DialogServices services, QWidget* parent)
     m_ui->ballsFileEdit->installEventFilter(this);
     connect(m_ui->epsilonSpin, &QSpinBox::textChanged, this, &CMainDialog::UpdateStartButton);
     connect(m_ui->dataSetList, &CEditListBox::selectionChanged, this,
+            &CMainDialog::UpdateStartButton);
+    connect(m_ui->dataSetList, &CEditListBox::entriesChanged, this,
             &CMainDialog::UpdateStartButton);
     connect(m_ui->startButton, &QPushButton::clicked, this, &CMainDialog::OnStart);
     connect(m_ui->stopButton, &QPushButton::clicked, this, &CMainDialog::OnStop);
@@ -229,53 +256,62 @@ bool CMainDialog::OnOutputFileChanged() {
     }
     const QScopedValueRollback checking(m_checkingOutput, true);
     const std::string file = path.toStdString();
-    const formats::ResultsFileCheck check =
-        formats::inspect_results_file(file, m_ui->ballsFileEdit->text().toStdString());
+    using formats::ResultsFilePreparation;
+    ResultsFilePreparation prepared = ResultsFilePreparation::rows_changed;
     QString refusal;
-    bool usable = true;
-    switch (check.kind) {
-        case formats::ResultsFileKind::fresh:
-            usable = formats::empty_results_file(file);
-            break;
-        case formats::ResultsFileKind::results:
-            switch (m_services.ask_results_file(this, path, check.rows)) {
-                case ResultsChoice::empty:
-                    usable = formats::empty_results_file(file);
-                    break;
-                case ResultsChoice::append:
-                    usable = formats::create_results_file(file);
-                    break;
-                case ResultsChoice::cancel:
-                    RestoreOutputField();
-                    return false;
-            }
-            break;
-        case formats::ResultsFileKind::balls_file:
-            refusal = QStringLiteral(
-                "This is the discretized balls file: it is never used as "
-                "the results file.");
-            break;
-        case formats::ResultsFileKind::slice:
-            refusal = QStringLiteral(
-                "A *.pbm file is a slice of a data set: it is never used as "
-                "the results file.");
-            break;
-        case formats::ResultsFileKind::foreign:
-            refusal = QStringLiteral(
-                          "This file does not begin with \"%1\": it is no "
-                          "results file, and it is not emptied.")
-                          .arg(QString::fromUtf8(formats::kResultsHeaderWord));
-            break;
-        case formats::ResultsFileKind::cannot_open:
-            usable = false;
-            break;
+    // Looked at again, and asked again, when a run appended rows meanwhile.
+    while (prepared == ResultsFilePreparation::rows_changed && refusal.isEmpty()) {
+        const formats::ResultsFileCheck check =
+            formats::inspect_results_file(file, m_ui->ballsFileEdit->text().toStdString());
+        switch (check.kind) {
+            case formats::ResultsFileKind::fresh:
+                prepared = formats::empty_results_file(file, 0);
+                break;
+            case formats::ResultsFileKind::results:
+                switch (m_services.ask_results_file(this, path, check.rows)) {
+                    case ResultsChoice::empty:
+                        prepared = formats::empty_results_file(file, check.rows);
+                        break;
+                    case ResultsChoice::append:
+                        prepared = formats::create_results_file(file);
+                        break;
+                    case ResultsChoice::cancel:
+                        RestoreOutputField();
+                        return false;
+                }
+                break;
+            case formats::ResultsFileKind::balls_file:
+                refusal = QStringLiteral(
+                    "This is the discretized balls file: it is never used as "
+                    "the results file.");
+                break;
+            case formats::ResultsFileKind::slice:
+                refusal = QStringLiteral(
+                    "A *.pbm file is a slice of a data set: it is never used as "
+                    "the results file.");
+                break;
+            case formats::ResultsFileKind::foreign:
+                refusal = QStringLiteral(
+                              "This file does not begin with \"%1\": it is no "
+                              "results file, and it is not emptied.")
+                              .arg(QString::fromUtf8(formats::kResultsHeaderWord));
+                break;
+            case formats::ResultsFileKind::cannot_open:
+                prepared = ResultsFilePreparation::cannot_open;
+                break;
+        }
+    }
+    if (prepared == ResultsFilePreparation::cannot_lock) {
+        refusal = QStringLiteral(
+            "This file cannot be locked: its file system does not support locks, which the "
+            "runs of talvik need to append their rows.");
     }
     if (!refusal.isEmpty()) {
         m_services.show_error(this, kCaption, path + u'\n' + refusal);
         RestoreOutputField();
         return false;
     }
-    if (!usable) {
+    if (prepared != ResultsFilePreparation::ready) {
         ReportUnusableFile(path);
         m_ui->outputFileEdit->clear();
         m_checkedOutput = m_acceptedOutput = QString();
@@ -319,7 +355,8 @@ void CMainDialog::SetRunning(bool running) {
     off->setEnabled(false);
     for (QWidget* control : std::initializer_list<QWidget*>{
              m_ui->ballsFileEdit, m_ui->ballsBrowseButton, m_ui->epsilonSpin, m_ui->dataSetList,
-             m_ui->verboseCheck, m_ui->outputFileEdit, m_ui->outputBrowseButton}) {
+             m_ui->verboseCheck, m_ui->adaptiveCheck, m_ui->outputFileEdit,
+             m_ui->outputBrowseButton}) {
         control->setEnabled(!running);
     }
     m_ui->resultsView->SetRunning(running);
@@ -379,13 +416,12 @@ void CMainDialog::RunDataSet() {
         emit runEnded();
         return;
     }
-    const EstimatorSettings settings{
-        m_ui->ballsFileEdit->text().toStdString(), m_ui->epsilonSpin->value(),
-        m_ui->outputFileEdit->text().toStdString(), m_ui->verboseCheck->isChecked()};
+    const EstimatorSettings settings = Settings();
     const std::string& data_set = m_dataSets[m_current];
     ResultsModel& rows = m_ui->resultsView->Model();
     ResultRow row = rows.Row(m_rowOfDataSet[m_current]);
     row.status = RowStatus::running;
+    StartRow(row, settings);
     rows.SetRow(m_rowOfDataSet[m_current], std::move(row));
     m_runOutput.clear();
     QStringList arguments;
@@ -401,6 +437,9 @@ void CMainDialog::RunDataSet() {
             m_runOutput += text;
         }
     });
+    // Each run's output under the name of its data set, quiet or verbose.
+    AppendBlock(*m_ui->outputPane,
+                QStringLiteral("Data set: ") + QString::fromStdString(data_set) + u'\n');
     if (settings.verbose) {
         AppendBlock(
             *m_ui->outputPane,
@@ -424,8 +463,7 @@ void CMainDialog::OnRunnerFinished(CChildRunner* runner) {
     const int index = m_rowOfDataSet[m_current];
     ResultRow row = rows.Row(index);
     FinishRow(row, ParseEstimatorOutput(m_runOutput.toStdString()), runner->Failure().toStdString(),
-              m_ui->ballsFileEdit->text().toStdString(), m_ui->epsilonSpin->value(),
-              m_ui->verboseCheck->isChecked());
+              Settings());
     rows.SetRow(index, std::move(row));
     m_runOutput.clear();
     ++m_current;
@@ -460,7 +498,30 @@ void CMainDialog::OnStop() {
     emit runEnded();
 }
 
+EstimatorSettings CMainDialog::Settings() const {
+    return {m_ui->ballsFileEdit->text().toStdString(), m_ui->epsilonSpin->value(),
+            m_ui->outputFileEdit->text().toStdString(), m_ui->verboseCheck->isChecked(),
+            m_ui->adaptiveCheck->isChecked()};
+}
+
 void CMainDialog::reject() {
+    // A run or rows that were never saved are not thrown away unasked.
+    const std::string question =
+        CloseQuestion(IsRunning(), m_ui->resultsView->Model().UnsavedRows());
+    if (!question.empty()) {
+        switch (m_services.ask_close(this, QString::fromStdString(question))) {
+            case CloseChoice::cancel:
+                return;
+            case CloseChoice::save:
+                // The table as it stands; a run still going is saved with its rows waiting.
+                if (!m_ui->resultsView->SaveCsv()) {
+                    return;
+                }
+                break;
+            case CloseChoice::discard:
+                break;
+        }
+    }
     if (m_runner != nullptr) {
         m_runner->Cancel();
     }
@@ -485,6 +546,9 @@ void CMainDialog::OnAbout() {
     box.setObjectName(QStringLiteral("aboutBox"));
     box.setWindowTitle(QStringLiteral("About Quenbar"));
     box.setText(QStringLiteral("Quenbar Version 1.5"));
+    box.setInformativeText(QStringLiteral(
+        "Runs the stereology estimator talvik on each data set and collects its V2, V1 and V0, "
+        "with their errors against the truth of Brisolt's models."));
     box.setIconPixmap(windowIcon().pixmap(32, 32));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();

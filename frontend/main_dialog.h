@@ -14,6 +14,7 @@
 
 #include "dialog_services.h"
 #include "edit_list_box.h"
+#include "run_preparation.h"
 
 class QLineEdit;
 
@@ -50,6 +51,8 @@ class CMainDialog : public QDialog {
 
   private:
     void UpdateStartButton();
+    // The settings of a run as the fields hold them.
+    EstimatorSettings Settings() const;
     // Both file fields are checked when their editing is finished (Enter, the focus leaving
     // the field, Browse), never for a half-typed name.
     void OnBallsFileChanged();

@@ -1,6 +1,6 @@
-// The Results table's rows as a Qt item model: the results as printed, the truth and the
-// errors shown shorter (the tool tip and the sort key hold the full value), and the rows in
-// the order of the runs.
+// The Results table's rows as a Qt item model: the numbers shown shorter (the tool tip and
+// the sort key hold the full value, the titles' tool tips say what each column holds), and the
+// rows in the order of the runs.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -33,8 +33,13 @@ class ResultsModel : public QAbstractTableModel {
     const std::vector<ResultRow>& Rows() const { return m_rows; }
     void Clear();
 
+    // The rows, when any changed since the table was last saved as CSV or cleared; else 0.
+    int UnsavedRows() const;
+    void MarkSaved() { m_saved = true; }
+
   private:
     std::vector<ResultRow> m_rows;
+    bool m_saved = true;
 };
 
 }  // namespace quenbar

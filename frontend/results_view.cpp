@@ -32,25 +32,32 @@ CResultsView::CResultsView(QWidget* parent)
     table.horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     table.setSortingEnabled(true);
     table.horizontalHeader()->setStretchLastSection(true);
+    table.horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
     table.verticalHeader()->setDefaultSectionSize(table.fontMetrics().height() + 6);
-    // Room for a printed result ("%20.16f") and the other numbers as shown.
+    // Paths differ at their ends: "/data/run3/ball007" keeps both its start and its name.
+    table.setTextElideMode(Qt::ElideMiddle);
+    // Room for the numbers as shown; the data set takes what the window has left.
     const QFontMetrics metrics = table.fontMetrics();
-    const int number_width = metrics.horizontalAdvance(QStringLiteral("-0.0000000000000000")) + 12;
-    const int truth_width = metrics.horizontalAdvance(QStringLiteral("-0.0000e-00")) + 16;
-    const int short_width = metrics.horizontalAdvance(QStringLiteral("V0 error %")) + 16;
-    table.setColumnWidth(kDataSetColumn, 130);
-    table.setColumnWidth(kStatusColumn,
-                         metrics.horizontalAdvance(QStringLiteral("cancelled")) + 16);
+    const auto width = [&metrics](const char* text) {
+        return metrics.horizontalAdvance(QString::fromUtf8(text)) + 10;
+    };
+    const int number_width = width("-0.0000e-00");
+    const int error_width = width("Δ -0.00e-00") + 8;
+    table.setColumnWidth(kStatusColumn, width("cancelled"));
     for (int column = kV2Column; column < kNoteColumn; ++column) {
-        table.setColumnWidth(column, column < kDeColumn      ? number_width
-                                     : column == kDeColumn   ? short_width
-                                     : column < kErrorColumn ? truth_width
-                                                             : short_width);
+        table.setColumnWidth(
+            column, column >= kErrorColumn && column < kStandardErrorColumn   ? error_width
+                    : column >= kErrorInSeColumn && column < kBallsUsedColumn ? width("V0 error")
+                    : column == kBallsUsedColumn                              ? width("1..00 of 00")
+                    : column == kDeColumn                                     ? width("0.000000")
+                                                                              : number_width);
     }
-    // The plot needs the height; a few rows show what was run.
+    table.setColumnWidth(kDataSetColumn, width("/home/user/ball000"));
+    // The table and the plot share the height; the plot shows only when there is a plot.
     m_ui->resultsSplitter->setStretchFactor(0, 1);
-    m_ui->resultsSplitter->setStretchFactor(1, 3);
-    m_ui->resultsSplitter->setSizes({160, 320});
+    m_ui->resultsSplitter->setStretchFactor(1, 1);
+    m_ui->resultsSplitter->setSizes({300, 300});
+    m_ui->fitPlot->hide();
 
     auto* copy = new QAction(tr("&Copy Rows"), &table);
     copy->setShortcut(QKeySequence::Copy);
@@ -81,7 +88,10 @@ CResultsView::CResultsView(QWidget* parent)
     });
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &CResultsView::UpdateButtons);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultsView::UpdateButtons);
-    UpdateButtons();
+    connect(&m_model, &QAbstractItemModel::dataChanged, this, &CResultsView::UpdateColumns);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultsView::UpdateColumns);
+    UpdateColumns();
+    ShowCurrentRow();
 }
 
 CResultsView::~CResultsView() = default;
@@ -115,7 +125,26 @@ void CResultsView::ShowCurrentRow() {
     const QModelIndex current = m_ui->resultsTable->currentIndex();
     m_ui->fitPlot->ShowRow(current.isValid() ? &m_model.Row(m_sorted.mapToSource(current).row())
                                              : nullptr);
+    // No plot, no room for one: the line below the table says why.
+    m_ui->fitPlot->setVisible(m_ui->fitPlot->HasPlot());
+    m_ui->fitText->setVisible(!m_ui->fitPlot->HasPlot());
+    m_ui->fitText->setText(m_ui->fitPlot->Message());
     UpdateButtons();
+}
+
+// The columns of /a show once a row has them: without /a they would be empty.
+void CResultsView::UpdateColumns() {
+    bool standard_errors = false;
+    bool errors_in_se = false;
+    for (const ResultRow& row : m_model.Rows()) {
+        standard_errors = standard_errors || row.standard_errors || row.balls_used;
+        errors_in_se = errors_in_se || (row.truth && row.truth->error_in_se);
+    }
+    QTableView& table = *m_ui->resultsTable;
+    for (int column = kStandardErrorColumn; column <= kBallsUsedColumn; ++column) {
+        const bool in_se = column >= kErrorInSeColumn && column < kBallsUsedColumn;
+        table.setColumnHidden(column, !(in_se ? errors_in_se : standard_errors));
+    }
 }
 
 void CResultsView::UpdateButtons() {
@@ -136,12 +165,17 @@ std::vector<int> CResultsView::SelectedRows() const {
     return rows;
 }
 
-QString CResultsView::SelectedRowsText() const {
-    std::vector<const ResultRow*> rows;
-    for (const int row : SelectedRows()) {
-        rows.push_back(&m_model.Row(m_sorted.mapToSource(m_sorted.index(row, 0)).row()));
+std::vector<const ResultRow*> CResultsView::ShownRows(const std::vector<int>& rows) const {
+    std::vector<const ResultRow*> shown;
+    for (const int row : rows) {
+        shown.push_back(&m_model.Row(m_sorted.mapToSource(m_sorted.index(row, 0)).row()));
     }
-    return QString::fromStdString(ResultsTsv(rows));
+    return shown;
+}
+
+QString CResultsView::SelectedRowsText() const {
+    const std::vector<int> rows = SelectedRows();
+    return rows.empty() ? QString() : QString::fromStdString(ResultsTsv(ShownRows(rows)));
 }
 
 void CResultsView::Copy() {
@@ -151,23 +185,37 @@ void CResultsView::Copy() {
     }
 }
 
-void CResultsView::SaveCsv() {
+QString CResultsView::PickSaveFile(const QString& title, const QString& filter,
+                                   const char* suffix) {
+    const QString path = m_pickSaveFile(this, title, filter);
+    return path.isEmpty() ? path : QString::fromStdString(WithSuffix(path.toStdString(), suffix));
+}
+
+bool CResultsView::SaveCsv() {
     const QString path =
-        m_pickSaveFile(this, tr("Save as CSV"), QStringLiteral("CSV files (*.csv);;All Files (*)"));
+        PickSaveFile(tr("Save as CSV"), QStringLiteral("CSV files (*.csv);;All Files (*)"), "csv");
     if (path.isEmpty()) {
-        return;
+        return false;
+    }
+    // In the order that the table shows.
+    std::vector<int> rows(static_cast<size_t>(m_sorted.rowCount()));
+    for (size_t i = 0; i < rows.size(); ++i) {
+        rows[i] = static_cast<int>(i);
     }
     QSaveFile file(path);
-    const QByteArray text = QByteArray::fromStdString(ResultsCsv(m_model.Rows()));
+    const QByteArray text = QByteArray::fromStdString(ResultsCsv(ShownRows(rows)));
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
         m_showError(this, kCaption,
                     path + QStringLiteral("\nCannot write file: ") + file.errorString());
+        return false;
     }
+    m_model.MarkSaved();
+    return true;
 }
 
 void CResultsView::SavePng() {
     const QString path =
-        m_pickSaveFile(this, tr("Save Plot as PNG"), QStringLiteral("PNG images (*.png)"));
+        PickSaveFile(tr("Save Plot as PNG"), QStringLiteral("PNG images (*.png)"), "png");
     QString error;
     if (!path.isEmpty() && !m_ui->fitPlot->SavePng(path, error)) {
         m_showError(this, kCaption, path + QStringLiteral("\nCannot write file: ") + error);
@@ -176,7 +224,7 @@ void CResultsView::SavePng() {
 
 void CResultsView::SaveSvg() {
     const QString path =
-        m_pickSaveFile(this, tr("Save Plot as SVG"), QStringLiteral("SVG drawings (*.svg)"));
+        PickSaveFile(tr("Save Plot as SVG"), QStringLiteral("SVG drawings (*.svg)"), "svg");
     QString error;
     if (!path.isEmpty() && !m_ui->fitPlot->SaveSvg(path, error)) {
         m_showError(this, kCaption, path + QStringLiteral("\nCannot write file: ") + error);

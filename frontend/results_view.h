@@ -34,7 +34,8 @@ class CResultsView : public QWidget {
 
   public slots:
     void Copy();
-    void SaveCsv();
+    // False when the user cancelled or the file could not be written (after a message).
+    bool SaveCsv();
     void SavePng();
     void SaveSvg();
 
@@ -44,7 +45,12 @@ class CResultsView : public QWidget {
   private:
     void ShowCurrentRow();
     void UpdateButtons();
+    void UpdateColumns();
     std::vector<int> SelectedRows() const;
+    // The rows at places `rows` of the table as shown.
+    std::vector<const ResultRow*> ShownRows(const std::vector<int>& rows) const;
+    // The picked path, with the format's suffix added when its name has none.
+    QString PickSaveFile(const QString& title, const QString& filter, const char* suffix);
 
     std::unique_ptr<Ui::CResultsView> m_ui;
     ResultsModel m_model;

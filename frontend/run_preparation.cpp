@@ -50,13 +50,28 @@ void CollectDataSets(const std::string& entry, std::vector<std::string>& data_se
     }
 }
 
-std::string BuildCommandLine(const EstimatorSettings& settings, const std::string& data_set) {
-    std::string line = kEstimatorName;
+std::string OptionsText(const EstimatorSettings& settings) {
+    std::string options;
+    const auto add = [&options](const std::string& piece) {
+        options += (options.empty() ? "" : " ") + piece;
+    };
     if (settings.verbose) {
-        line += " /v";
+        add("/v");
+    }
+    if (settings.adaptive) {
+        add("/a");
     }
     if (!settings.output_path.empty()) {
-        line += " /o \"" + settings.output_path + "\"";
+        add("/o \"" + settings.output_path + "\"");
+    }
+    return options;
+}
+
+std::string BuildCommandLine(const EstimatorSettings& settings, const std::string& data_set) {
+    const std::string options = OptionsText(settings);
+    std::string line = kEstimatorName;
+    if (!options.empty()) {
+        line += " " + options;
     }
     line += " /d \"" + settings.balls_path + "\"";
     line += " /b \"" + data_set + "\"";
@@ -69,6 +84,9 @@ std::vector<std::string> BuildArguments(const EstimatorSettings& settings,
     std::vector<std::string> args;
     if (settings.verbose) {
         args.push_back("/v");
+    }
+    if (settings.adaptive) {
+        args.push_back("/a");
     }
     if (!settings.output_path.empty()) {
         args.insert(args.end(), {"/o", settings.output_path});

@@ -16,6 +16,8 @@ struct EstimatorSettings {
     int epsilon = 0;          // one-based index of the epsilon ball
     std::string output_path;  // empty: no results file
     bool verbose = false;
+    // /a: talvik chooses the range of balls from the data and reports standard errors.
+    bool adaptive = false;
 };
 
 // Appends the data sets that one list entry stands for: each of its sub-directories in
@@ -28,6 +30,10 @@ void CollectDataSets(const std::string& entry, std::vector<std::string>& data_se
 
 // The estimator's name, looked up beside the front-end and on PATH.
 inline constexpr const char* kEstimatorName = "talvik";
+
+// The options besides /d, /b and /e, as the command line holds them: "/v", "/a" and the
+// results file ("/o" and its path in double quotes), each where set, separated by blanks.
+std::string OptionsText(const EstimatorSettings& settings);
 
 // The command line as the user reads it, every path in double quotes.
 std::string BuildCommandLine(const EstimatorSettings& settings, const std::string& data_set);

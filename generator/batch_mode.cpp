@@ -13,7 +13,7 @@
 namespace brisolt {
 namespace {
 
-enum class Kind { flag, whole, number, text, seed };
+enum class Kind { flag, whole, number, text, seed, skip };
 
 struct OptionSpec {
     const char* name;
@@ -22,13 +22,14 @@ struct OptionSpec {
 };
 
 const OptionSpec kOptions[] = {
-    {"--batch", Kind::flag, false},   {"--x", Kind::whole, true},
-    {"--y", Kind::whole, true},       {"--z", Kind::whole, true},
-    {"--lambda", Kind::number, true}, {"--radius", Kind::whole, true},
-    {"--law", Kind::text, true},      {"--p1", Kind::number, true},
-    {"--p2", Kind::number, true},     {"--count", Kind::whole, true},
-    {"--prefix", Kind::text, true},   {"--out", Kind::text, true},
-    {"--seed", Kind::seed, false},    {"--yes", Kind::flag, false},
+    {"--batch", Kind::flag, false},     {"--x", Kind::whole, true},
+    {"--y", Kind::whole, true},         {"--z", Kind::whole, true},
+    {"--lambda", Kind::number, true},   {"--radius", Kind::whole, true},
+    {"--law", Kind::text, true},        {"--p1", Kind::number, true},
+    {"--p2", Kind::number, true},       {"--count", Kind::whole, true},
+    {"--prefix", Kind::text, true},     {"--out", Kind::text, true},
+    {"--seed", Kind::seed, false},      {"--skip", Kind::skip, false},
+    {"--new-count", Kind::flag, false}, {"--yes", Kind::flag, false},
     {"--help", Kind::flag, false},
 };
 
@@ -90,6 +91,12 @@ bool store(const OptionSpec& option, const std::string& value, BatchOptions& o,
             }
             o.seed_given = true;
             return true;
+        case Kind::skip:
+            if (!formats::parse_whole(value, o.skip)) {
+                error = "--skip needs a whole number of draws, not '" + value + "'.";
+                return false;
+            }
+            return true;
         case Kind::flag:
             break;
     }
@@ -124,7 +131,8 @@ void note_stop_signal(int signal) {
 const int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
 // While a run goes on, the signals that end a program from a terminal or a job scheduler
-// end the run cleanly instead, between two of its steps.
+// end the run cleanly instead, between two of its steps. One that was ignored when the run
+// began (nohup, a background job of a shell without job control) stays ignored.
 class StopSignals {
   public:
     StopSignals() {
@@ -133,7 +141,10 @@ class StopSignals {
         action.sa_handler = note_stop_signal;
         sigemptyset(&action.sa_mask);
         for (size_t i = 0; i < std::size(kStopSignals); ++i) {
-            sigaction(kStopSignals[i], &action, &previous_[i]);
+            sigaction(kStopSignals[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN) {
+                sigaction(kStopSignals[i], &action, nullptr);
+            }
         }
     }
     ~StopSignals() {
@@ -159,6 +170,17 @@ const char* signal_name(int signal) {
     }
 }
 
+// Ends the process by `signal` with its default action, so that the shell or the scheduler
+// that started Brisolt sees it ended by that signal: a shell loop stops at Ctrl-C.
+void end_by_signal(int signal) {
+    std::signal(signal, SIG_DFL);
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, signal);
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    std::raise(signal);
+}
+
 bool confirmed(std::FILE* in) {
     char answer[64] = {};
     if (!std::fgets(answer, sizeof answer, in)) {
@@ -173,7 +195,7 @@ bool confirmed(std::FILE* in) {
 
 const char* const kBatchUsage =
     "Usage: Brisolt --batch --x X --y Y --z Z --lambda L --radius R --law NAME --p1 P1 --p2 P2\n"
-    "               --count C --prefix P --out DIR [--seed T] [--yes]\n"
+    "               --count C --prefix P --out DIR [--new-count] [--seed T [--skip K]] [--yes]\n"
     "\n"
     "Samples C Boolean models of balls in an X x Y x Z box and writes them as data sets\n"
     "DIR/P000, DIR/P001, ... of slices Pslice000.pbm, Pslice001.pbm, ... and a model.txt\n"
@@ -184,17 +206,23 @@ const char* const kBatchUsage =
     "  --radius R     the largest radius, 1 to 1000\n"
     "  --law NAME     Uniform (P1 lower, P2 upper bound), LogNormal (P1 mu, P2 sigma),\n"
     "                 Exponential (P1 mu); any other name gives every ball the radius R\n"
-    "  --count C      the number of data sets\n"
+    "  --count C      the number of data sets; they share one Poisson number of balls\n"
+    "  --new-count    draw a new number of balls for each data set, so that the data sets\n"
+    "                 are independent realisations of the model (for statistics over them)\n"
     "  --prefix P     starts every directory and slice name; may be empty (\"\"), holds no \"/\"\n"
     "  --out DIR      an existing directory that receives the data sets\n"
     "  --seed T       seeds the random numbers with the time T in seconds (default: now);\n"
     "                 the same seed and values give the same files\n"
+    "  --skip K       draw K numbers after seeding before the run starts: model.txt gives\n"
+    "                 seed and skip of the run that wrote it, and its line 'reproduce' the\n"
+    "                 options that write the data set again byte for byte\n"
     "  --yes          do not ask for confirmation\n"
     "\n"
-    "A data set is written into the hidden folder DIR/.P000.partial-<process id> and moved\n"
+    "A data set is written into a hidden folder DIR/.P000.partial-XXXXXX of its own and moved\n"
     "into place when complete, so DIR never shows a half-written one. SIGINT (Ctrl-C), SIGTERM\n"
     "and SIGHUP stop the run after its current step: the complete data sets stay, the\n"
-    "unfinished one is removed, and the status is 128 + the signal's number (130, 143, 129).\n";
+    "unfinished one is removed, and Brisolt then ends by that signal (a shell shows the\n"
+    "status 130, 143, 129).\n";
 
 bool wants_batch_mode(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
@@ -220,6 +248,8 @@ std::string parse_batch_options(const std::vector<std::string>& args, BatchOptio
         seen.push_back(option);
         if (option->kind == Kind::flag) {
             options.yes = options.yes || args[i] == "--yes";
+            options.request.new_count_each =
+                options.request.new_count_each || args[i] == "--new-count";
             options.help = options.help || args[i] == "--help";
             continue;
         }
@@ -243,6 +273,9 @@ std::string parse_batch_options(const std::vector<std::string>& args, BatchOptio
             return std::string(option.name) + " is missing.";
         }
     }
+    if (options.skip > 0 && !options.seed_given) {
+        return "--skip counts draws from a --seed: give both.";
+    }
     return {};
 }
 
@@ -261,11 +294,18 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     const GenerationRequest& request = options.request;
     const int64_t seed = options.seed_given ? options.seed : now;
     seed_from_time(seed);
+    Random::skip_draws(static_cast<uint64_t>(options.skip));
     if (!is_known_law(request.model.distribution)) {
         std::fprintf(err,
                      "Brisolt: '%s' is none of Uniform, LogNormal and Exponential: every ball "
                      "gets the radius %u.\n",
                      request.model.distribution.c_str(), request.model.max_radius);
+    }
+    // Before anything is drawn or asked.
+    if (const std::string folder = output_folder_problem(request.output_directory);
+        !folder.empty()) {
+        std::fprintf(err, "Brisolt: %s\n", folder.c_str());
+        return 1;
     }
     const RunPlan plan = plan_run(request);
     if (!plan.ok) {
@@ -275,7 +315,10 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     std::fprintf(out, "seed: %s\nmu: %s\nN: %s\n", std::to_string(seed).c_str(),
                  formats::general(plan.mu, 10).c_str(), std::to_string(plan.ball_count).c_str());
     if (!options.yes) {
-        std::fprintf(out, "%s [y/N] ", confirmation_text(plan.ball_count, request.count).c_str());
+        std::fprintf(
+            out, "%s [y/N] ",
+            confirmation_text(plan.ball_count, request.count, request.new_count_each, plan.mu)
+                .c_str());
         std::fflush(out);
         if (!confirmed(in)) {
             std::fprintf(err, "Brisolt: not confirmed; nothing written.\n");
@@ -284,7 +327,7 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     }
     std::fflush(out);
     BallSources sources;
-    GenerationRun run(request, plan.ball_count, sources);
+    GenerationRun run(request, plan, sources);
     int shown_progress = -1;
     {
         const StopSignals stop_signals;
@@ -311,6 +354,9 @@ int run_batch(const std::vector<std::string>& args, std::FILE* in, std::FILE* ou
     if (run.cancelled()) {
         std::fprintf(err, "Brisolt: stopped by %s; %s\n", signal_name(g_stop_signal),
                      written.c_str());
+        std::fflush(out);
+        std::fflush(err);
+        end_by_signal(g_stop_signal);
         return 128 + g_stop_signal;
     }
     if (run.failed()) {

@@ -26,20 +26,26 @@ std::string slice_file_path(const std::string& directory, const std::string& pre
 // "." or ".."), as a phrase after the field's or option's name; empty when it can.
 std::string prefix_problem(const std::string& prefix);
 
-// The hidden folder that receives the data set `directory` while it is written:
-// "<output>/.<name>.partial-<pid>". No program of the toolkit loads a hidden folder.
-std::string partial_directory(const std::string& directory);
+// The start of the names of the hidden folders that receive the data set `directory` while it
+// is written: "<output>/.<name>.partial-". Each writer adds six random letters and digits and
+// never takes a name that exists, so that no two writers share a folder, not even with the
+// same process id in other containers or on other hosts. No program of the toolkit loads a
+// hidden folder.
+std::string partial_prefix(const std::string& directory);
 
 // The file of plane z: "P4\n<X> <Y>\n", then Y rows of ceil(X / 8) bytes, most significant
 // bit first, the padding bits of a row's last byte 0.
 std::string slice_file_contents(const formats::BitVolume& volume, int32_t z);
 
-// One data set on its way to disk. Its files are written into the partial folder; commit()
-// flushes them to disk and then puts them in place at once, so that the data set folder is
-// at every moment either as it was before or complete, even when the process is killed. A
-// data set folder that exists already keeps its other files; its slices ("*.pbm") and
-// model.txt are replaced, stale deeper slices included. Whatever is not committed is removed
-// by abandon() or the destructor; only a killed process leaves the hidden folder behind.
+// One data set on its way to disk. Its files are written into a partial folder of its own;
+// commit() flushes them to disk and then puts them in place at once, so that the data set
+// folder is at every moment either as it was before or complete, even when the process is
+// killed. A data set folder that exists already keeps its other files, which go along by hard
+// links, so that each of them is in the visible folder at every moment; its slices ("*.pbm")
+// and model.txt are replaced, stale deeper slices included. A folder inside it could not go
+// along so: such a data set folder is refused, and left as it is. Whatever is not committed
+// is removed by abandon() or the destructor; only a killed process leaves its hidden folder
+// behind, which holds nothing but the data set and links.
 class PendingDataSet {
   public:
     explicit PendingDataSet(std::string directory);
@@ -49,7 +55,9 @@ class PendingDataSet {
 
     // Makes an empty partial folder. Fails with "Error creating directory %s!" naming the
     // data set directory when that is something other than a folder or the partial folder
-    // cannot be made.
+    // cannot be made, with a message naming the link when the output folder or the data set
+    // folder is a symbolic link that leads nowhere or in a loop, and with one naming the
+    // folder when the data set folder holds one.
     bool create(RunError& error);
 
     // Writes the file `name` of the data set. Fails with "Error opening file '%s' for
@@ -57,13 +65,16 @@ class PendingDataSet {
     bool write(const std::string& name, const std::string& contents, RunError& error);
 
     // Flushes the written files to disk and moves them into place; fails with "Error writing
-    // the data set into %s!" or "Error moving the data set into %s!".
+    // the data set into %s!", "Error moving the data set into %s!", or a message naming what
+    // in the existing folder cannot go along, which then stays as it was.
     bool commit(RunError& error);
 
     // Removes the partial folder and everything written into it.
     void abandon();
 
     const std::string& directory() const { return directory_; }
+    // The partial folder, once created.
+    const std::string& partial() const { return partial_; }
 
   private:
     std::string directory_;

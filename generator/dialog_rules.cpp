@@ -5,6 +5,8 @@
 #include <limits>
 
 #include "formats/numbers.h"
+#include "model_check.h"
+#include "model_truth.h"
 
 namespace brisolt {
 namespace {
@@ -28,7 +30,7 @@ FieldRead refused(const std::string& name, const std::string& why) {
 }  // namespace
 
 FieldRead read_whole_field(const std::string& name, const std::string& text, uint32_t lowest,
-                           uint32_t highest, uint32_t& value) {
+                           uint32_t highest, uint32_t& value, uint32_t usable) {
     const std::string number = trimmed(text);
     if (number.empty()) {
         return refused(name, "the field is empty.");
@@ -39,7 +41,12 @@ FieldRead read_whole_field(const std::string& name, const std::string& text, uin
     }
     FieldRead read{true, {}};
     if (whole < 0) {
-        read.problem = name + ": " + number + " is below " + std::to_string(lowest) + ".";
+        const uint32_t from = std::max(lowest, usable);
+        read.problem = name + ": " + number + " is negative: give a whole number from " +
+                       std::to_string(from) +
+                       (highest == std::numeric_limits<uint32_t>::max()
+                            ? " up."
+                            : " to " + std::to_string(highest) + ".");
     } else if (whole > std::numeric_limits<uint32_t>::max()) {
         read.problem = name + ": " + number + " is above " + std::to_string(highest) + ".";
     } else {
@@ -73,6 +80,31 @@ FieldRead read_number_field(const std::string& name, const std::string& text, do
     return {true, {}};
 }
 
+FieldRead read_lambda_field(const std::string& text, double& value) {
+    double lambda = value;
+    FieldRead read = read_number_field("Lambda", text, lambda);
+    if (read.ok() && lambda < 0.0) {
+        read.problem = "Lambda: " + trimmed(text) + " is negative: it must be above 0.";
+    }
+    value = lambda;
+    return read;
+}
+
+std::string expected_fill(const formats::ModelParameters& model) {
+    if (!model_problem(model).empty()) {
+        return {};
+    }
+    const double percent = 100.0 * model_truth(model).densities.v3;
+    const std::string text = formats::fixed(percent, 1);
+    if (text == "0.0" && percent > 0.0) {
+        return "< 0.1 %";
+    }
+    if (text == "100.0" && percent < 100.0) {
+        return "> 99.9 %";
+    }
+    return text + " %";
+}
+
 LawLabels law_labels(const std::string& law) {
     if (law == "LogNormal") {
         return {"Mu:", "Sigma:", true};
@@ -87,7 +119,7 @@ bool generate_allowed(const formats::ModelParameters& m, const std::string& outp
     if (m.max_x < 1 || m.max_y < 1 || m.max_z < 1 || m.max_radius < 1) {
         return false;
     }
-    if (!(std::fabs(m.lambda * 1e16) > 1e-6) || output_directory.empty()) {
+    if (!(m.lambda * 1e16 > 1e-6) || output_directory.empty()) {
         return false;
     }
     const double p1 = m.parameter1;

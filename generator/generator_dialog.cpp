@@ -1,6 +1,7 @@
 #include "generator_dialog.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -49,8 +50,14 @@ std::string field_text(const CTypedSpinBox* spin) {
     return spin->text().toStdString();
 }
 
+// The property that holds a field's own tooltip, shown below a problem.
+constexpr const char* kHelpProperty = "fieldHelp";
+
 void mark_field(QWidget* field, const QString& problem) {
-    field->setToolTip(problem);
+    const QString help = field->property(kHelpProperty).toString();
+    field->setToolTip(problem.isEmpty() ? help
+                      : help.isEmpty()  ? problem
+                                        : problem + QStringLiteral("\n\n") + help);
     QPalette palette;  // resolves nothing: the field takes its usual colours again
     if (!problem.isEmpty()) {
         palette.setColor(QPalette::Base, kRefusedFieldColor);
@@ -85,6 +92,7 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
     }
     ui->m_parameter1Label->setMinimumWidth(label_width);
     ui->m_parameter2Label->setMinimumWidth(label_width);
+    setHelp();
 
     // Connected before the set-up, whose own changes m_ready keeps from checking anything.
     connect(ui->m_generate, &QPushButton::clicked, this, [this] {
@@ -113,6 +121,8 @@ CGeneratorDialog::CGeneratorDialog(QWidget* parent)
     // The prefix and the count leave Generate alone, but a text that will not read is shown.
     connect(ui->m_prefix, &QLineEdit::textChanged, this, &CGeneratorDialog::showFieldProblems);
     connect(ui->m_count, &CTypedSpinBox::textChanged, this, &CGeneratorDialog::showFieldProblems);
+    connect(ui->m_newCount, &QCheckBox::toggled, this,
+            [this](bool on) { m_fields.new_count_each = on; });
     connect(m_about, &QAction::triggered, this, &CGeneratorDialog::OnAbout);
     connect(&m_runTimer, &QTimer::timeout, this, &CGeneratorDialog::OnRunStep);
 
@@ -158,7 +168,7 @@ std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
                        uint32_t formats::ModelParameters::*member) {
         return FieldReader{spin, [=](GenerationRequest& r) {
                                return read_whole_field(name, field_text(spin), 0, kMaxSize,
-                                                       r.model.*member);
+                                                       r.model.*member, 1);
                            }};
     };
     auto number = [this](QLineEdit* edit, std::function<std::string()> name,
@@ -167,7 +177,6 @@ std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
                                return read_number_field(name(), field_text(edit), r.model.*member);
                            }};
     };
-    auto fixed = [](const char* name) { return [=] { return std::string(name); }; };
     QLabel* p1 = ui->m_parameter1Label;
     QLabel* p2 = ui->m_parameter2Label;
     // The order of the original data exchange.
@@ -177,7 +186,10 @@ std::vector<CGeneratorDialog::FieldReader> CGeneratorDialog::fieldReaders() {
              r.output_directory = file_name_text(ui->m_outputDirectory->text());
              return FieldRead{true, {}};
          }},
-        number(ui->m_lambda, fixed("Lambda"), &formats::ModelParameters::lambda),
+        {ui->m_lambda,
+         [this](GenerationRequest& r) {
+             return read_lambda_field(field_text(ui->m_lambda), r.model.lambda);
+         }},
         size(ui->m_maxX, "Max. x", &formats::ModelParameters::max_x),
         size(ui->m_maxY, "Max. y", &formats::ModelParameters::max_y),
         size(ui->m_maxZ, "Max. z", &formats::ModelParameters::max_z),
@@ -274,6 +286,8 @@ void CGeneratorDialog::UpdateGenerateButton() {
     const bool read = readFields(Report::silently);
     ui->m_generate->setEnabled(read && generate_allowed(m_fields.model, m_fields.output_directory));
     showFieldProblems();
+    // The fields after one that does not read keep older values: no fill then.
+    ui->m_fill->setText(read ? QString::fromStdString(expected_fill(m_fields.model)) : QString());
 }
 
 void CGeneratorDialog::OnDistributionChanged(int index) {
@@ -304,19 +318,27 @@ void CGeneratorDialog::OnGenerate() {
     if (isRunning() || !readFields(Report::withMessage)) {
         return;
     }
+    // Before the question, and before the count is drawn.
+    if (const std::string problem = output_folder_problem(m_fields.output_directory);
+        !problem.empty()) {
+        QMessageBox::warning(this, QString::fromLatin1(kCaption), QString::fromStdString(problem));
+        ui->m_outputDirectory->setFocus(Qt::OtherFocusReason);
+        ui->m_outputDirectory->selectAll();
+        return;
+    }
     const RunPlan plan = plan_run(m_fields);
     if (!plan.ok) {
         showRunError(plan.error);
         return;
     }
-    const QString question =
-        QString::fromStdString(confirmation_text(plan.ball_count, m_fields.count));
+    const QString question = QString::fromStdString(
+        confirmation_text(plan.ball_count, m_fields.count, m_fields.new_count_each, plan.mu));
     if (QMessageBox::question(this, QString::fromLatin1(kCaption), question,
                               QMessageBox::Ok | QMessageBox::Cancel,
                               QMessageBox::Ok) != QMessageBox::Ok) {
         return;
     }
-    m_run = std::make_unique<GenerationRun>(m_fields, plan.ball_count, m_sources);
+    m_run = std::make_unique<GenerationRun>(m_fields, plan, m_sources);
     m_runSummary.clear();
     setRunning(true);
     // The run goes on in slices between the dialog's events, on this one thread, so the
@@ -376,6 +398,37 @@ void CGeneratorDialog::setRunning(bool running) {
     } else {
         UpdateGenerateButton();
     }
+}
+
+void CGeneratorDialog::setHelp() {
+    const auto help = [](QWidget* field, const QString& text) {
+        field->setProperty(kHelpProperty, text);
+        field->setToolTip(text);
+    };
+    const QString whole_radii = QStringLiteral(
+        "Radii are whole voxels: each draw is cut to the whole number below it, so Uniform 2..6 "
+        "gives the radii 2, 3, 4 and 5. Draws outside 0 .. Max are drawn again.");
+    help(ui->m_lambda, QStringLiteral("The expected number of ball centres per voxel of the box "
+                                      "enlarged by Max on every side; above 0. Fill beside it "
+                                      "shows the volume fraction that it gives."));
+    help(ui->m_maxRadius,
+         QStringLiteral("The largest radius R in voxels, 1 to 1000. ") + whole_radii);
+    help(ui->m_distribution,
+         QStringLiteral("The law of the radius: Uniform (Lower Bound, Upper Bound), LogNormal "
+                        "(exp(G·Sigma + Mu), G standard normal) or Exponential (Mu times an "
+                        "exponential variate of mean 1). ") +
+             whole_radii);
+    help(ui->m_parameter1, whole_radii);
+    help(ui->m_parameter2, whole_radii);
+    ui->m_fill->setToolTip(QStringLiteral(
+        "The model's expected volume fraction, 1 - exp(-Lambda · mean ball volume), by Miles' "
+        "formulae for the radius law as drawn (whole radii from 0 to Max)"));
+    ui->labelFill->setToolTip(ui->m_fill->toolTip());
+    help(ui->m_newCount,
+         QStringLiteral("Off: every data set of a run has the same number of balls, drawn once "
+                        "(Poisson). On: each data set draws its own number, so that the data "
+                        "sets are independent realisations of the model, as statistics over "
+                        "replicates need."));
 }
 
 void CGeneratorDialog::OnAbout() {

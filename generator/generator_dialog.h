@@ -78,6 +78,8 @@ class CGeneratorDialog : public QDialog {
     // the first that does not read; with a message that names it and the focus on it.
     bool readFields(Report report);
     void setRunning(bool running);
+    // The tooltips that say what the fields mean; a field's problem is shown above its own.
+    void setHelp();
     void finishRun();
     void showRunError(const std::string& text);
     void setStatus(const QString& text);

@@ -5,9 +5,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <numbers>
+#include <system_error>
 #include <utility>
 
 #include "data_set_writer.h"
+#include "formats/numbers.h"
 #include "model_check.h"
 #include "random/exception.h"
 #include "random/random.h"
@@ -70,6 +72,7 @@ RunPlan plan_run(const GenerationRequest& request) {
         return plan;
     }
     plan.mu = ball_count_mean(request.model);
+    plan.draws_before = Random::draws();
     try {
         plan.ball_count = draw_ball_count(plan.mu);
     } catch (const Exception& e) {
@@ -80,18 +83,80 @@ RunPlan plan_run(const GenerationRequest& request) {
     return plan;
 }
 
-std::string confirmation_text(int32_t ball_count, uint32_t count) {
-    return "About to make " + std::to_string(static_cast<uint32_t>(ball_count)) +
-           " balls for each of " + std::to_string(count) + " data sets.\nDo you want to continue?";
+std::string confirmation_text(int32_t ball_count, uint32_t count, bool new_count_each, double mu) {
+    const std::string balls = std::to_string(static_cast<uint32_t>(ball_count));
+    if (new_count_each && count > 1) {
+        return "About to make " + std::to_string(count) + " data sets, each with its own number " +
+               "of balls (a Poisson number of mean " + formats::general(mu, 6) + "; " + balls +
+               " for the first).\nDo you want to continue?";
+    }
+    return "About to make " + balls + " balls for each of " + std::to_string(count) +
+           " data sets.\nDo you want to continue?";
+}
+
+std::string output_folder_problem(const std::string& folder) {
+    std::error_code error;
+    const auto status = std::filesystem::status(folder, error);
+    if (folder.empty() || !std::filesystem::exists(status)) {
+        return "The output folder '" + folder + "' does not exist.";
+    }
+    if (!std::filesystem::is_directory(status)) {
+        return "The output folder '" + folder + "' is not a folder.";
+    }
+    return {};
+}
+
+namespace {
+
+// A word that a POSIX shell reads back unchanged.
+std::string shell_word(const std::string& text) {
+    const bool plain = !text.empty() && text.find_first_not_of(
+                                            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                            "0123456789+-._/=:") == std::string::npos;
+    if (plain) {
+        return text;
+    }
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+}  // namespace
+
+std::string reproduce_options(const GenerationRequest& r, int64_t seed, uint64_t skip) {
+    const formats::ModelParameters& m = r.model;
+    // The shortest text that reads back as the same number: "0.0005", not "0.00050000000000000001".
+    const auto real = [](double value) {
+        std::string text;
+        double read = 0.0;
+        for (int digits = 1; digits <= 17; ++digits) {
+            text = formats::general(value, digits);
+            if (formats::parse_number(text, read) && read == value) {
+                break;
+            }
+        }
+        return text;
+    };
+    return "--batch --x " + std::to_string(m.max_x) + " --y " + std::to_string(m.max_y) + " --z " +
+           std::to_string(m.max_z) + " --lambda " + real(m.lambda) + " --radius " +
+           std::to_string(m.max_radius) + " --law " + shell_word(m.distribution) + " --p1 " +
+           real(m.parameter1) + " --p2 " + real(m.parameter2) + " --count " +
+           std::to_string(r.count) + (r.new_count_each ? " --new-count" : "") + " --prefix " +
+           shell_word(r.prefix) + " --seed " + std::to_string(seed) + " --skip " +
+           std::to_string(skip);
 }
 
 std::string written_summary(uint32_t written, uint32_t count) {
     return std::to_string(written) + " of " + std::to_string(count) + " data sets written";
 }
 
-GenerationRun::GenerationRun(GenerationRequest request, int32_t ball_count, BallSources& sources)
+GenerationRun::GenerationRun(GenerationRequest request, const RunPlan& plan, BallSources& sources)
     : request_(std::move(request)),
-      ball_count_(ball_count),
+      ball_count_(plan.ball_count),
+      mu_(plan.mu),
+      draws_before_(plan.draws_before),
       sources_(sources),
       seed_(Random::seed_state()),
       truth_(model_truth(request_.model)),
@@ -139,6 +204,10 @@ void GenerationRun::cancel() {
 }
 
 void GenerationRun::step_directory() {
+    // The first data set's count is the run's; each later one draws its own when asked to.
+    if (request_.new_count_each && data_set_ > 0) {
+        ball_count_ = draw_ball_count(mu_);
+    }
     pending_.emplace(data_set_directory(request_.output_directory, request_.prefix, data_set_));
     if (!pending_->create(run_error_)) {
         fail(run_error_.text);
@@ -194,6 +263,8 @@ void GenerationRun::step_model() {
     formats::ModelRecord record;
     record.parameters = request_.model;
     record.seed = seed_;
+    record.skip = draws_before_;
+    record.reproduce = reproduce_options(request_, seed_, draws_before_);
     record.balls = ball_count_;
     record.mean_count = ball_count_mean(request_.model);
     record.truth = truth_;

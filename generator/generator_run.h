@@ -21,6 +21,9 @@ struct GenerationRequest {
     std::string output_directory;
     std::string prefix;
     uint32_t count = 1;  // data sets
+    // Each data set draws its own ball count, so that replicates are independent realisations;
+    // by default all data sets of a run share the run's one count.
+    bool new_count_each = false;
 };
 
 // What the confirmation shows: N and the mean it was drawn from, or why no run can start.
@@ -28,7 +31,9 @@ struct RunPlan {
     bool ok = false;
     std::string error;
     double mu = 0.0;
-    int32_t ball_count = 0;
+    int32_t ball_count = 0;  // of the first data set, or of every one
+    // The numbers drawn from the seeded stream before this run's count draw.
+    uint64_t draws_before = 0;
 };
 
 // What the parts of a run cost, in one unit, so that the progress moves with the time taken.
@@ -41,8 +46,18 @@ struct WorkEstimate {
 // Checks the request (model_problem) and draws N from Poisson(mu): the run's first draw.
 RunPlan plan_run(const GenerationRequest& request);
 
-// "About to make %u balls for each of %u data sets.\nDo you want to continue?"
-std::string confirmation_text(int32_t ball_count, uint32_t count);
+// "About to make %u balls for each of %u data sets.\nDo you want to continue?"; with a new
+// count for each data set, the first data set's count and the mean of the others'.
+std::string confirmation_text(int32_t ball_count, uint32_t count, bool new_count_each = false,
+                              double mu = 0.0);
+
+// The output folder must exist before anything is drawn or asked: empty when it does, else
+// why not ("The output folder '...' does not exist.").
+std::string output_folder_problem(const std::string& folder);
+
+// The Brisolt options that repeat the run exactly: the fields, the seed and the draws to skip;
+// "--out" and "--yes" are left to the user.
+std::string reproduce_options(const GenerationRequest& request, int64_t seed, uint64_t skip);
 
 // "%u of %u data sets written".
 std::string written_summary(uint32_t written, uint32_t count);
@@ -50,9 +65,10 @@ std::string written_summary(uint32_t written, uint32_t count);
 class GenerationRun {
   public:
     // `sources` must outlive the run; the random stream is drawn from one thread only. Each
-    // data set gets its slices, then model.txt (whose seed is the stream's), written where
-    // no program loads them and moved into place when complete (PendingDataSet).
-    GenerationRun(GenerationRequest request, int32_t ball_count, BallSources& sources);
+    // data set gets its slices, then model.txt (whose seed and skip are the stream's, so that
+    // it says how to make the data set again), written where no program loads them and moved
+    // into place when complete (PendingDataSet). `plan` is the run's plan_run.
+    GenerationRun(GenerationRequest request, const RunPlan& plan, BallSources& sources);
 
     // Works on for about `budget` (at least one step) and returns whether there is more to
     // do. A failure ends the run: the data sets before it stay complete, the failing one is
@@ -90,6 +106,8 @@ class GenerationRun {
 
     GenerationRequest request_;
     int32_t ball_count_;
+    double mu_;
+    uint64_t draws_before_;
     BallSources& sources_;
     int32_t seed_;
     formats::ModelTruth truth_;

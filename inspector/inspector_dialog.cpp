@@ -67,6 +67,7 @@ CInspectorDialog::CInspectorDialog(MessageShower show_message, FilePicker pick_f
     connect(m_ui->sliceView, &CSliceView::pixel_status_changed, m_ui->pixelStatus,
             &QLabel::setText);
     connect(m_ui->sliceView, &CSliceView::zoom_text_changed, m_ui->zoomValue, &QLabel::setText);
+    m_ui->keptNote->hide();
 }
 
 CInspectorDialog::~CInspectorDialog() = default;
@@ -139,10 +140,17 @@ bool CInspectorDialog::inspect(const std::string& path) {
     }
     QApplication::restoreOverrideCursor();
     if (!result.ok) {
+        // The results stay, named as another file's before the message shows.
+        m_ui->keptNote->setText(
+            QFile::decodeName(QByteArray::fromStdString(kept_results_note(m_shown, path))));
+        m_ui->keptNote->setVisible(!m_ui->keptNote->text().isEmpty());
         m_show_message(this, QStringLiteral("Ferndel"),
                        QFile::decodeName(QByteArray::fromStdString(result.message)));
         return false;
     }
+    m_shown = path;
+    m_ui->keptNote->clear();
+    m_ui->keptNote->hide();
     m_ui->dimensionValue->setText(QString::fromStdString(result.dimension));
     m_ui->countValue->setText(QString::fromStdString(result.black_pixels));
     m_ui->fractionValue->setText(QString::fromStdString(result.black_fraction));

@@ -59,6 +59,8 @@ class CInspectorDialog : public QDialog {
     // The slice that Previous and Next start from: the last one shown, or the last one stepped
     // to even when it could not be read, so that a broken slice can be stepped over.
     std::string m_current;
+    // The slice whose numbers and picture are shown; empty until one was read.
+    std::string m_shown;
 };
 
 }  // namespace ferndel

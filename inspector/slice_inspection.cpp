@@ -49,6 +49,20 @@ std::string format_black_fraction(uint64_t black, uint64_t pixels) {
     return "(" + percent + " %)";
 }
 
+std::string kept_results_note(const std::string& shown, const std::string& failed) {
+    if (shown.empty() || shown == failed) {
+        return {};
+    }
+    std::string shown_name = std::filesystem::path(shown).filename().string();
+    std::string failed_name = std::filesystem::path(failed).filename().string();
+    if (shown_name == failed_name || shown_name.empty() || failed_name.empty()) {
+        shown_name = shown;
+        failed_name = failed;
+    }
+    return (failed_name.empty() ? std::string("The file") : failed_name) +
+           " could not be read: the numbers and the picture are those of " + shown_name + ".";
+}
+
 uint32_t count_black_pixels(const formats::SliceBits& bits) {
     // At most INT32_MAX - 8 pixels: the sum fits.
     uint32_t count = 0;

@@ -32,4 +32,10 @@ uint32_t count_black_pixels(const formats::SliceBits& bits);
 // ones, so that a single pixel in a large slice is not reported as none.
 std::string format_black_fraction(uint64_t black, uint64_t pixels);
 
+// After a failed read the dialog keeps the results of the slice last read, `shown`: this says
+// whose they are ("c.pbm could not be read: the numbers and the picture are those of b.pbm.").
+// Empty when nothing was read yet or the failed file is the one shown. Plain file names, unless
+// the two have the same name.
+std::string kept_results_note(const std::string& shown, const std::string& failed);
+
 }  // namespace ferndel

@@ -37,6 +37,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
             option == "/o" || option == "/d" || option == "/b" || option == "/e";
         if (option == "/v") {
             settings.verbose = true;
+        } else if (option == "/a") {
+            settings.adaptive = true;
         } else if (takes_value) {
             if (i + 1 == args.size()) {
                 result.usage_status = 1;

@@ -15,6 +15,7 @@ struct RunSettings {
     std::optional<std::string> data_set_directory;
     int32_t epsilon_index = -1;  // zero-based; "/e" gives it one-based
     bool verbose = false;
+    bool adaptive = false;  // "/a": standard errors and the range of balls from the data
 };
 
 struct CommandLine {

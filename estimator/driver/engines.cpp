@@ -13,7 +13,7 @@ namespace talvik {
 namespace {
 
 // A positive count as strtol reads it (leading blanks, a plus sign), the whole text; at most
-// 256 threads.
+// kMaxThreads.
 unsigned thread_count(const char* text) {
     if (text != nullptr) {
         std::string_view digits(text);
@@ -28,10 +28,10 @@ unsigned thread_count(const char* text) {
         const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
         const bool whole = !digits.empty() && end == digits.data() + digits.size();
         if (whole && ec == std::errc::result_out_of_range) {
-            return 256;
+            return kMaxThreads;
         }
         if (whole && ec == std::errc() && value > 0) {
-            return static_cast<unsigned>(std::min<uint64_t>(value, 256));
+            return static_cast<unsigned>(std::min<uint64_t>(value, kMaxThreads));
         }
     }
     return std::max(1u, std::thread::hardware_concurrency());

@@ -14,6 +14,9 @@
 
 namespace talvik {
 
+// The most threads a run uses.
+inline constexpr unsigned kMaxThreads = 256;
+
 // Every setting that talvik reads from its environment.
 struct EngineSettings {
     unsigned threads = 1;       // TALVIK_THREADS when a positive number, else every core

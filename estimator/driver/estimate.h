@@ -19,12 +19,33 @@ struct EstimateRequest {
     std::string data_set_name;  // as messages name the data set: its directory
     std::string balls_name;     // as messages name the balls file: its path
     int32_t epsilon_index = 0;  // zero-based; an index beyond the balls is refused
+    // Standard errors by a block jackknife, and the fit over the range of balls that the
+    // shells themselves show the Steiner polynomial to describe.
+    bool adaptive = false;
+};
+
+// What makes an adaptive estimate less trustworthy than its standard errors say.
+struct EstimateWarning {
+    enum class Kind {
+        grains_too_small,   // even the smallest balls lie past the flattening of the shells
+        ill_conditioned,    // V0 is uncertain to its first digit
+        no_standard_error,  // the window is too small to cut into blocks
+    };
+    Kind kind;
+    std::string text;  // one sentence, without "talvik: warning: " and without a line feed
 };
 
 struct Estimate {
     IntrinsicVolumes volumes;
-    std::vector<double> fractions;  // V(d): shell d's voxels over the window's
+    std::vector<double> fractions;  // V(d): shell d's voxels over the window's, every ball
     std::vector<double> de;         // of every ball
+    size_t balls_used = 0;          // the fit took balls 1 .. balls_used (all but adaptive)
+    // Adaptive only: the standard errors (not numbers when the window has a single block),
+    // the blocks of the window, why the range ends where it does, and the warnings.
+    IntrinsicVolumes standard_errors;
+    size_t blocks = 1;
+    std::string range_reason;
+    std::vector<EstimateWarning> warnings;
 };
 
 // Measures the shells of X (taken over) for every ball and fits V2, V1 and V0. Missing

@@ -36,11 +36,10 @@ double one_norm(const Matrix& a) {
     return norm;
 }
 
-// Singular to working precision, in LAPACK's sense, when the condition number reaches
-// 1 / epsilon: the inverse then carries no correct digit. Taken with the rows and columns
-// scaled to a unit diagonal, so that the units of de, de^2 and de^3 do not count, only how
-// nearly the balls repeat each other. A zero diagonal entry is singular.
-bool invertible_to_working_precision(Matrix a) {
+// The 1-norm condition number, taken with the rows and columns scaled to a unit diagonal, so
+// that the units of de, de^2 and de^3 do not count, only how nearly the balls repeat each
+// other. Infinite when singular; a zero diagonal entry is singular.
+double condition_of(Matrix a) {
     std::vector<double> scale(a.rows);
     for (uint32_t i = 0; i < a.rows; ++i) {
         scale[i] = 1.0 / std::sqrt(a.at(i, i));
@@ -52,10 +51,16 @@ bool invertible_to_working_precision(Matrix a) {
     }
     const std::optional<Matrix> inverse = matrix_invert(a);
     if (!inverse) {
-        return false;
+        return std::numeric_limits<double>::infinity();
     }
     const double condition = one_norm(a) * one_norm(*inverse);
-    return std::isfinite(condition) && condition < 1.0 / std::numeric_limits<double>::epsilon();
+    return std::isfinite(condition) ? condition : std::numeric_limits<double>::infinity();
+}
+
+// Singular to working precision, in LAPACK's sense, when the condition number reaches
+// 1 / epsilon: the inverse then carries no correct digit.
+bool invertible_to_working_precision(const Matrix& a) {
+    return condition_of(a) < 1.0 / std::numeric_limits<double>::epsilon();
 }
 
 }  // namespace
@@ -76,7 +81,22 @@ FitMatrices create_fit_matrices(uint32_t ball_count) {
     return fit;
 }
 
-void check_fit_is_determined(const Matrix& m) {
+FitMatrices first_balls(const FitMatrices& fit, uint32_t k) {
+    FitMatrices part{fit.e, matrix_create(3, k), matrix_create(k, 1)};
+    for (uint32_t i = 0; i < k; ++i) {
+        for (uint32_t r = 0; r < 3; ++r) {
+            part.m.at(r, i) = fit.m.at(r, i);
+        }
+        part.v.at(i, 0) = fit.v.at(i, 0);
+    }
+    return part;
+}
+
+double scaled_condition(const Matrix& m) {
+    return condition_of(matrix_multiply(m, matrix_transpose(m)));
+}
+
+bool fit_is_determined(const Matrix& m) {
     // M(0, i) is 2 de exactly. A de below kMissingDe in magnitude (the single voxel's) gives
     // a column of next to nothing.
     std::vector<double> distinct;
@@ -87,15 +107,23 @@ void check_fit_is_determined(const Matrix& m) {
             distinct.push_back(de);
         }
     }
-    formats::fatal_unless(distinct.size() >= 3 && invertible_to_working_precision(
-                                                      matrix_multiply(m, matrix_transpose(m))),
-                          1, "%s", kSingularFit);
+    return distinct.size() >= 3 &&
+           invertible_to_working_precision(matrix_multiply(m, matrix_transpose(m)));
+}
+
+void check_fit_is_determined(const Matrix& m) {
+    formats::fatal_unless(fit_is_determined(m), 1, "%s", kSingularFit);
 }
 
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log) {
-    show(log, "matrix E:\n", fit.e);
-    show(log, "matrix V:\n", fit.v);
-    show(log, "matrix M:\n", fit.m);
+    return solve_first(fit, fit.v.rows, log);
+}
+
+IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log) {
+    show(log, "matrix E:\n", all.e);
+    show(log, "matrix V:\n", all.v);
+    show(log, "matrix M:\n", all.m);
+    const FitMatrices fit = first_balls(all, k);
     const Matrix mt = matrix_transpose(fit.m);
     show(log, "matrix Mt:\n", mt);
     const Matrix mmt = matrix_multiply(fit.m, mt);

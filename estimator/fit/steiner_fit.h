@@ -22,20 +22,33 @@ struct FitMatrices {
 // E, then M with 2.0, pi and 4 pi / 3 in every column (compute_de scales them), then V.
 FitMatrices create_fit_matrices(uint32_t ball_count);
 
+// The matrices of a fit with the first `k` balls only.
+FitMatrices first_balls(const FitMatrices& fit, uint32_t k);
+
 struct IntrinsicVolumes {
     double v2 = 0.0;
     double v1 = 0.0;
     double v0 = 0.0;
 };
 
-// Fatal unless the balls determine the three coefficients: M (scaled by the de values) needs
-// three distinct de values of magnitude at least kMissingDe, and an M Mt that is not singular
-// to working precision. Independent of V, so it is checked before the shells are measured.
+// Whether the balls determine the three coefficients: M (scaled by the de values) needs three
+// distinct de values of magnitude at least kMissingDe, and an M Mt that is not singular to
+// working precision. Independent of V, so it is checked before the shells are measured.
+bool fit_is_determined(const Matrix& m);
+// Fatal unless they do.
 void check_fit_is_determined(const Matrix& m);
+
+// The condition number (1-norm) of M Mt with its rows and columns scaled to a unit diagonal:
+// how nearly the balls repeat each other, whatever the units of de. Infinite when singular.
+double scaled_condition(const Matrix& m);
 
 // (E (M Mt)^-1)(M V), printing every matrix in verbose mode. Fatal when M Mt has no inverse
 // or the results are not finite numbers.
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
+
+// The same over balls 1 .. k: in verbose mode E, V and M of every ball, then the matrices of
+// the fit over balls 1 .. k from Mt on.
+IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log);
 
 // "V2: ", "V1: ", "V0: " lines.
 void print_results(std::FILE* out, const IntrinsicVolumes& volumes);

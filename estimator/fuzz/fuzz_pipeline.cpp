@@ -97,10 +97,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
         const distance::KernelChoice kernels =
             count % 2 ? distance::KernelChoice::portable : distance::KernelChoice::fastest;
-        if (distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2,
-                                  {kernels, h % 2 ? 1 : DistanceTuning{}.piece_bytes}) !=
-            expected) {
+        // Blocks of the window from 1 voxel up: the blocks of every shell add up to its total.
+        const WindowBlocks blocks = WindowBlocks::split(w, h, s, 3, 1 + s % 4);
+        const ShellCounts counts =
+            distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2, blocks,
+                                  {kernels, h % 2 ? 1 : DistanceTuning{}.piece_bytes});
+        if (counts.totals != expected) {
             std::abort();
+        }
+        for (size_t d = 0; d < count; ++d) {
+            uint64_t sum = 0;
+            for (size_t b = 0; b < blocks.count(); ++b) {
+                sum += counts.in_block(b, d);
+            }
+            if (sum != expected[d]) {
+                std::abort();
+            }
         }
     }
     try {

@@ -102,6 +102,14 @@ Side nearest_side(const ReferencePlanes& reference, int32_t x, int32_t y, int32_
 }
 
 uint16_t correct_edges(formats::WordVolume& shell, const formats::WordVolume& reference) {
+    std::vector<uint32_t> ties_per_block(1, 0);
+    return correct_edges(shell, reference,
+                         WindowBlocks::whole(shell.width(), shell.height(), shell.slices()),
+                         ties_per_block);
+}
+
+uint16_t correct_edges(formats::WordVolume& shell, const formats::WordVolume& reference,
+                       const WindowBlocks& blocks, std::vector<uint32_t>& ties_per_block) {
     uint16_t ties = 0;
     if (shell.width() <= 10 || shell.height() <= 10 || shell.slices() <= 10) {
         return ties;
@@ -113,9 +121,14 @@ uint16_t correct_edges(formats::WordVolume& shell, const formats::WordVolume& re
     for (int32_t z : zs) {
         for (int32_t y : ys) {
             for (int32_t x : xs) {
-                if (shell.get(x, y, z) && nearest_side(planes, x, y, z, ties) == Side::remove) {
+                if (!shell.get(x, y, z)) {
+                    continue;
+                }
+                const uint16_t before = ties;
+                if (nearest_side(planes, x, y, z, ties) == Side::remove) {
                     shell.reset(x, y, z);
                 }
+                ties_per_block[blocks.block_of(x, y, z)] += ties - before;
             }
         }
     }

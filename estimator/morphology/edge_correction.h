@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "formats/word_volume.h"
+#include "morphology/window_blocks.h"
 
 namespace talvik {
 
@@ -55,5 +56,10 @@ std::vector<int32_t> band_set(int32_t n);
 // outside the window. Returns the tie counter (16 bits, as it counts). Does nothing when a
 // dimension is 10 or less.
 uint16_t correct_edges(formats::WordVolume& shell, const formats::WordVolume& reference);
+
+// The same, adding to ties_per_block[b] (one entry per block) the ties that voxels of block b
+// made. The correction visits at most 10 x 10 x 10 voxels, so the 16-bit counter never wraps.
+uint16_t correct_edges(formats::WordVolume& shell, const formats::WordVolume& reference,
+                       const WindowBlocks& blocks, std::vector<uint32_t>& ties_per_block);
 
 }  // namespace talvik

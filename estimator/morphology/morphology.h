@@ -4,7 +4,10 @@
 
 #include <cstdint>
 
+#include <vector>
+
 #include "formats/word_volume.h"
+#include "morphology/window_blocks.h"
 
 namespace talvik {
 
@@ -21,6 +24,9 @@ void subtract(formats::WordVolume& a, const formats::WordVolume& b);
 
 // Set voxels inside the measuring window, plus half the tie counter (rounded down).
 uint64_t count_window(const formats::WordVolume& volume, uint16_t ties);
+
+// Set voxels inside each block of the window, without ties.
+std::vector<uint64_t> count_blocks(const formats::WordVolume& volume, const WindowBlocks& blocks);
 
 // Voxels of the measuring window: (w - 10)(h - 10)(s - 10), in 64 bits.
 int64_t window_size(int32_t width, int32_t height, int32_t slices);

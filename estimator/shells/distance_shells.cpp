@@ -220,10 +220,12 @@ struct CornerVoxel {
     int64_t distance = 0;
     bool removed = false;
     bool tie = false;
+    size_t block = 0;
 };
 
 struct PieceCounts {
-    std::vector<uint64_t> levels;  // voxels of the window with 1 <= distance <= level
+    // [block * levels + level]: voxels of the block with 1 <= distance <= level
+    std::vector<uint64_t> levels;
     std::vector<CornerVoxel> corners;
 };
 
@@ -236,6 +238,7 @@ struct Setup {
     std::vector<bool> in_band_y;
     std::vector<bool> in_band_z;
     KernelChoice choice;
+    const WindowBlocks& blocks;
 };
 
 // A part of the window: planes z0 <= z < z1, rows y0 <= y < y1, every x.
@@ -306,9 +309,19 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
         levels.push_back(static_cast<Ed>(t));
     }
     PieceCounts counts;
-    counts.levels.assign(levels.size(), 0);
+    counts.levels.assign(setup.blocks.count() * levels.size(), 0);
     const size_t x0 = kWindowMargin;
     const size_t x1 = static_cast<size_t>(w - kWindowMargin);
+    // The levels of a row of the window, into the blocks that it crosses.
+    auto count_row = [&](int32_t y, int32_t z, const Ed* values) {
+        const size_t first = setup.blocks.block_of(kWindowMargin, y, z);
+        for (size_t bx = 0; bx < setup.blocks.along(0); ++bx) {
+            kernels_d.count_levels(values, static_cast<size_t>(setup.blocks.edge(0, bx)),
+                                   static_cast<size_t>(setup.blocks.edge(0, bx + 1)), levels.data(),
+                                   levels.size(),
+                                   counts.levels.data() + (first + bx) * levels.size());
+        }
+    };
     int32_t next = std::max(0, piece.z0 - halo);
     for (int32_t z = piece.z0; z < piece.z1; ++z) {
         for (; next <= std::min(s - 1, z + halo); ++next) {
@@ -332,8 +345,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
                         if (values == nullptr) {
                             return;
                         }
-                        kernels_d.count_levels(values, x0, x1, levels.data(), levels.size(),
-                                               counts.levels.data());
+                        count_row(y, z, values);
                         if (!near || !setup.in_band_y[static_cast<size_t>(y)]) {
                             return;
                         }
@@ -344,7 +356,8 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
                             }
                             uint16_t ties = 0;
                             const Side side = nearest_side(*near, bx, y, z, ties);
-                            counts.corners.push_back({distance, side == Side::remove, ties != 0});
+                            counts.corners.push_back({distance, side == Side::remove, ties != 0,
+                                                      setup.blocks.block_of(bx, y, z)});
                         }
                     });
     }
@@ -406,7 +419,18 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
                                             const std::vector<int64_t>& thresholds,
                                             size_t epsilon_index, unsigned threads,
                                             const DistanceTuning& tuning) {
-    std::vector<uint64_t> counts(thresholds.size(), 0);
+    return distance_shell_counts(x, thresholds, epsilon_index, threads,
+                                 WindowBlocks::whole(x.width(), x.height(), x.slices()), tuning)
+        .totals;
+}
+
+ShellCounts distance_shell_counts(const formats::WordVolume& x,
+                                  const std::vector<int64_t>& thresholds, size_t epsilon_index,
+                                  unsigned threads, const WindowBlocks& blocks,
+                                  const DistanceTuning& tuning) {
+    ShellCounts counts;
+    counts.totals.assign(thresholds.size(), 0);
+    counts.by_block.assign(blocks.count() * thresholds.size(), 0);
     const int32_t w = x.width();
     const int32_t h = x.height();
     const int32_t s = x.slices();
@@ -423,7 +447,8 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
                 band_set(w),
                 band_flags(h),
                 band_flags(s),
-                tuning.kernels};
+                tuning.kernels,
+                blocks};
     for (int64_t t : thresholds) {
         if (t >= 1) {
             setup.levels.push_back(t);
@@ -447,20 +472,33 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
         }
         const size_t level = static_cast<size_t>(
             std::lower_bound(setup.levels.begin(), setup.levels.end(), t) - setup.levels.begin());
-        uint64_t window = 0;
-        uint64_t removed = 0;
-        uint64_t ties = 0;
+        std::vector<uint64_t> window(blocks.count(), 0);
+        std::vector<uint64_t> removed(blocks.count(), 0);
+        std::vector<uint32_t> ties(blocks.count(), 0);
         for (const PieceCounts& part : parts) {
-            window += part.levels[level];
+            for (size_t b = 0; b < blocks.count(); ++b) {
+                window[b] += part.levels[b * setup.levels.size() + level];
+            }
             for (const CornerVoxel& corner : part.corners) {
                 if (corner.distance <= t) {
-                    removed += corner.removed;
-                    ties += corner.tie;
+                    removed[corner.block] += corner.removed;
+                    ties[corner.block] += corner.tie;
                 }
             }
         }
+        uint64_t total = 0;
+        const std::vector<uint64_t> shares = half_tie_shares(ties);
+        for (size_t b = 0; b < blocks.count(); ++b) {
+            const uint64_t in_block = window[b] - removed[b];
+            total += in_block;
+            counts.by_block[b * thresholds.size() + d] = in_block + shares[b];
+        }
         // The tie counter counts in 16 bits, as on the general path.
-        counts[d] = window - removed + static_cast<uint16_t>(ties) / 2;
+        uint64_t all_ties = 0;
+        for (const uint32_t n : ties) {
+            all_ties += n;
+        }
+        counts.totals[d] = total + static_cast<uint16_t>(all_ties) / 2;
     }
     return counts;
 }
@@ -482,15 +520,18 @@ DistanceShells::DistanceShells(formats::WordVolume x, std::vector<int64_t> thres
                                unsigned threads, const DistanceTuning& tuning)
     : x_(std::move(x)), thresholds_(std::move(thresholds)), threads_(threads), tuning_(tuning) {}
 
-std::vector<uint64_t> DistanceShells::count_shells(
-    const std::vector<formats::DiscretizedBall>& balls, size_t epsilon_index,
-    const ShellSteps& steps) {
-    std::vector<uint64_t> counts;
+ShellCounts DistanceShells::count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                                         size_t epsilon_index, const WindowBlocks& blocks,
+                                         const ShellSteps& steps) {
+    ShellCounts counts;
     steps.reference(
-        [&] { counts = distance_shell_counts(x_, thresholds_, epsilon_index, threads_, tuning_); },
+        [&] {
+            counts =
+                distance_shell_counts(x_, thresholds_, epsilon_index, threads_, blocks, tuning_);
+        },
         {});
     for (size_t i = 0; i < balls.size(); ++i) {
-        steps.shell(static_cast<unsigned>(i + 1), {}, {}, {}, [&] { return counts[i]; });
+        steps.shell(static_cast<unsigned>(i + 1), {}, {}, {}, [&] { return counts.totals[i]; });
     }
     return counts;
 }

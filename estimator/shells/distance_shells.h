@@ -41,6 +41,12 @@ std::vector<uint64_t> distance_shell_counts(const formats::WordVolume& x,
                                             size_t epsilon_index, unsigned threads,
                                             const DistanceTuning& tuning = {});
 
+// The same counts, in the whole window and in each of `blocks`.
+ShellCounts distance_shell_counts(const formats::WordVolume& x,
+                                  const std::vector<int64_t>& thresholds, size_t epsilon_index,
+                                  unsigned threads, const WindowBlocks& blocks,
+                                  const DistanceTuning& tuning = {});
+
 // The thresholds of the balls when the distance path takes the file: every ball a digital
 // Euclidean ball of threshold at most kLargestDistanceThreshold. Nothing otherwise.
 std::optional<std::vector<int64_t>> distance_thresholds(
@@ -54,8 +60,9 @@ class DistanceShells : public ShellCounter {
     DistanceShells(formats::WordVolume x, std::vector<int64_t> thresholds, unsigned threads,
                    const DistanceTuning& tuning = {});
 
-    std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
-                                       size_t epsilon_index, const ShellSteps& steps) override;
+    ShellCounts count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                             size_t epsilon_index, const WindowBlocks& blocks,
+                             const ShellSteps& steps) override;
 
   private:
     formats::WordVolume x_;

@@ -11,6 +11,7 @@
 
 #include "driver/verbose_log.h"
 #include "formats/balls_file.h"
+#include "morphology/window_blocks.h"
 
 namespace talvik {
 
@@ -34,14 +35,28 @@ class ShellSteps {
     const VerboseLog& log_;
 };
 
+// The edge-corrected counts of every shell, in the whole window and in each of its blocks.
+struct ShellCounts {
+    std::vector<uint64_t> totals;  // totals[d - 1]: shell d in the window
+    // by_block[b * N + d - 1]: shell d in block b. The blocks of a shell add up to its total;
+    // the tie counter's half is shared as half_tie_shares() says.
+    std::vector<uint64_t> by_block;
+
+    uint64_t in_block(size_t block, size_t ball) const {
+        return by_block[block * totals.size() + ball];
+    }
+};
+
 class ShellCounter {
   public:
     virtual ~ShellCounter() = default;
 
     // For d = 1 .. N the edge-corrected count of the shell of ball d inside the measuring
-    // window, Xe being X dilated by ball `epsilon_index`. Called once per counter.
-    virtual std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
-                                               size_t epsilon_index, const ShellSteps& steps) = 0;
+    // window and inside each of `blocks`, Xe being X dilated by ball `epsilon_index`. The
+    // totals do not depend on the blocks. Called once per counter.
+    virtual ShellCounts count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                                     size_t epsilon_index, const WindowBlocks& blocks,
+                                     const ShellSteps& steps) = 0;
 };
 
 }  // namespace talvik

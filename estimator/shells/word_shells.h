@@ -13,8 +13,9 @@ class WordShells : public ShellCounter {
     // before anything else is computed; fatal when the memory is not there.
     WordShells(formats::WordVolume x, unsigned threads);
 
-    std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
-                                       size_t epsilon_index, const ShellSteps& steps) override;
+    ShellCounts count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                             size_t epsilon_index, const WindowBlocks& blocks,
+                             const ShellSteps& steps) override;
 
   private:
     unsigned threads_;

@@ -6,12 +6,14 @@
 #include <random>
 
 #include "driver/engines.h"
+#include "literal_engine.h"
 #include "literal_oracle.h"
 #include "morphology/dilation.h"
 #include "morphology/edge_correction.h"
 #include "morphology/morphology.h"
 #include "random_ball.h"
 #include "shells/euclidean_ball.h"
+#include "shells/word_shells.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -226,6 +228,59 @@ TEST(DistanceShells, EqualTheWordCountsWithSixteenBitDistances) {
             }
             expect_counts(*x, thresholds, 2, word_counts(*x, balls, 2),
                           "epsilon t " + std::to_string(epsilon_t));
+        }
+    }
+}
+
+TEST(ShellCounts, EveryPathCountsEachBlockAsTheVoxelByVoxelReferenceDoes) {
+    // Half of the ties, shared by running sums: 5 ties in all give 2.
+    EXPECT_EQ(half_tie_shares({1, 1, 0, 3}), (std::vector<uint64_t>{0, 1, 0, 1}));
+    std::mt19937 engine(47);
+    struct Case {
+        formats::BitVolume x;
+        int32_t shortest;  // of a block
+    };
+    // Corner ties in blocks of their own and in one block; small windows cut or not at all.
+    const std::vector<Case> cases = {{corner_ties(23, 22, 21), 3},
+                                     {corner_ties(31, 26, 24), 20},
+                                     {workloads::boolean_model(40, 33, 29, 0.3, 1, 4, engine()), 4},
+                                     {testing::random_blobs(16, 13, 20, 6, 4, engine()), 2},
+                                     {testing::random_volume(12, 30, 25, 0.9, engine()), 5}};
+    const std::vector<int64_t> thresholds = {0, 1, 5, 9, 18};
+    std::vector<formats::DiscretizedBall> balls;
+    for (int64_t t : thresholds) {
+        balls.push_back(threshold_ball(t));
+    }
+    for (size_t c = 0; c < cases.size(); ++c) {
+        const formats::BitVolume& x = cases[c].x;
+        const WindowBlocks blocks =
+            WindowBlocks::split(x.width, x.height, x.slice_count, 3, cases[c].shortest);
+        const formats::WordVolume words = to_word_volume(x);
+        const VerboseLog quiet(false);
+        const ShellCounts expected =
+            oracle::LiteralShells(words).count_shells(balls, 0, blocks, ShellSteps(quiet));
+        ASSERT_EQ(expected.totals, oracle::shell_counts(x, balls, 0)) << "case " << c;
+        for (size_t d = 0; d < balls.size(); ++d) {
+            uint64_t sum = 0;
+            for (size_t b = 0; b < blocks.count(); ++b) {
+                sum += expected.in_block(b, d);
+            }
+            EXPECT_EQ(sum, expected.totals[d]) << "case " << c << " ball " << d;
+        }
+        for (unsigned threads : {1u, 2u, 3u}) {
+            const std::string what = "case " + std::to_string(c) + ", " +
+                                     std::to_string(blocks.count()) + " blocks, threads " +
+                                     std::to_string(threads);
+            const ShellCounts word = WordShells(to_word_volume(x), threads)
+                                         .count_shells(balls, 0, blocks, ShellSteps(quiet));
+            EXPECT_EQ(word.totals, expected.totals) << what;
+            EXPECT_EQ(word.by_block, expected.by_block) << what;
+            for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
+                const ShellCounts distance = distance_shell_counts(
+                    words, thresholds, 0, threads, blocks, {KernelChoice::fastest, piece_bytes});
+                EXPECT_EQ(distance.totals, expected.totals) << what;
+                EXPECT_EQ(distance.by_block, expected.by_block) << what;
+            }
         }
     }
 }

@@ -1,5 +1,5 @@
 // Faults and limits: a run killed while it rewrites the balls file, a results file that
-// cannot be written, a process that may not create threads.
+// cannot be written or locked, a process that may not create threads.
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -18,17 +18,11 @@
 namespace talvik {
 namespace {
 
+using talvik::testing::asan_preload_options;
 using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
 using ::testing::StartsWith;
-
-// AddressSanitizer wants its runtime first among the libraries; a preloaded one comes
-// before it.
-std::string asan_preload_options() {
-    const char* given = std::getenv("ASAN_OPTIONS");
-    return std::string("ASAN_OPTIONS=") + (given ? given : "") + ":verify_asan_link_order=0";
-}
 
 TEST(Faults, KilledRewriteLeavesTheOldFileOrTheNewOne) {
     ScratchDir scratch;
@@ -95,6 +89,33 @@ TEST(Faults, ResultsInAReadOnlyFolderArePrintedAndTheFailureReported) {
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
     EXPECT_EQ(r.err, "talvik: Error writing the results to file '" + results + "'.\n");
     EXPECT_FALSE(std::filesystem::exists(results));
+}
+
+// A results file on a file system without locks (simulated: every lock request fails with
+// ENOLCK) is refused before the computation, with the file's name; the balls file is left
+// alone and nothing is printed.
+TEST(Faults, ResultsFileThatCannotBeLockedIsRefusedBeforeTheComputation) {
+    ScratchDir scratch;
+    const std::string data = scratch / "data";
+    workloads::write_data_set(data, workloads::boolean_model(16, 16, 16, 0.3, 1, 2, 6));
+    // The last ball has no value: a run that computed would store one.
+    std::vector<formats::DiscretizedBall> list = workloads::euclidean_balls(1, 3);
+    list[0].de = 0.8;
+    list[1].de = 1.8;
+    const std::string balls = scratch / "balls.txt";
+    const std::string balls_text = formats::format_balls_file(list);
+    write_file(balls, balls_text);
+    const std::string results = scratch / "results.txt";
+    write_file(results, "; Data_set\tV2\tV1\tV0\nearlier row\n");
+    const auto r = testing::run_process(
+        TALVIK_EXECUTABLE, {"/o", results, "/d", balls, "/b", data, "/e", "1"},
+        {"NO_LOCKS=1", "LD_PRELOAD=" LIMITED_FILE_SYSTEM_LIBRARY, asan_preload_options()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "talvik: Cannot lock the results file '" + results +
+                         "': its file system does not support locks.\n");
+    EXPECT_EQ(read_file(balls), balls_text);
+    EXPECT_EQ(read_file(results), "; Data_set\tV2\tV1\tV0\nearlier row\n");
 }
 
 // Exit status of a child in which the process limit does not stop a thread.

@@ -12,8 +12,9 @@ class LiteralShells : public ShellCounter {
   public:
     explicit LiteralShells(const formats::WordVolume& x);
 
-    std::vector<uint64_t> count_shells(const std::vector<formats::DiscretizedBall>& balls,
-                                       size_t epsilon_index, const ShellSteps& steps) override;
+    ShellCounts count_shells(const std::vector<formats::DiscretizedBall>& balls,
+                             size_t epsilon_index, const WindowBlocks& blocks,
+                             const ShellSteps& steps) override;
 
   private:
     formats::BitVolume x_;

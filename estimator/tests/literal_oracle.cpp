@@ -165,7 +165,8 @@ void subtract(formats::BitVolume& a, const formats::BitVolume& b) {
     }
 }
 
-uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference) {
+uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference,
+                       formats::BitVolume* tie_voxels) {
     uint16_t ties = 0;
     if (shell.width <= 10 || shell.height <= 10 || shell.slice_count <= 10) {
         return ties;
@@ -173,8 +174,12 @@ uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& refe
     for (int32_t z : band(shell.slice_count)) {
         for (int32_t y : band(shell.height)) {
             for (int32_t x : band(shell.width)) {
+                const uint16_t before = ties;
                 if (shell.get(x, y, z) && nearest_side_removes(reference, x, y, z, ties)) {
                     shell.reset(x, y, z);
+                }
+                if (tie_voxels != nullptr && ties != before) {
+                    tie_voxels->set(x, y, z);
                 }
             }
         }

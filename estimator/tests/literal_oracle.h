@@ -22,8 +22,9 @@ void dilate(const formats::BitVolume& source, formats::BitVolume& target,
             const formats::DiscretizedBall& ball);
 void complement(formats::BitVolume& volume);
 void subtract(formats::BitVolume& a, const formats::BitVolume& b);
-// Returns the tie counter.
-uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference);
+// Returns the tie counter; sets in `tie_voxels`, when given, every voxel that made a tie.
+uint16_t correct_edges(formats::BitVolume& shell, const formats::BitVolume& reference,
+                       formats::BitVolume* tie_voxels = nullptr);
 uint64_t count_window(const formats::BitVolume& volume, uint16_t ties);
 
 // Builds the reference grid, stamps the ball at every voxel of the layer and counts Re - R.

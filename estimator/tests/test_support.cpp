@@ -192,6 +192,11 @@ ProcessResult run_process_unprivileged(const std::string& program,
     return fork_and_run(program, args, ::geteuid() == 0, in_child);
 }
 
+std::string asan_preload_options() {
+    const char* given = std::getenv("ASAN_OPTIONS");
+    return std::string("ASAN_OPTIONS=") + (given ? given : "") + ":verify_asan_link_order=0";
+}
+
 std::string strip_timestamps(const std::string& text) {
     // "HH:MM:SS: " at the start of a line.
     auto is_stamp = [&](size_t at) {

@@ -59,6 +59,10 @@ ProcessResult run_process_unprivileged(const std::string& program,
                                        const std::vector<std::string>& args,
                                        const std::function<void()>& in_child = {});
 
+// The ASAN_OPTIONS setting under which a library can be preloaded (LD_PRELOAD) into a program
+// of the sanitizer build: AddressSanitizer wants its runtime first among the libraries.
+std::string asan_preload_options();
+
 // The text with every "HH:MM:SS: " at the start of a line removed.
 std::string strip_timestamps(const std::string& text);
 

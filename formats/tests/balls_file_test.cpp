@@ -102,11 +102,11 @@ TEST(CountCompleteBalls, MissingOrUnreadableFileIsMinusOne) {
 
 TEST(CountCompleteBalls, AgreesWithTheEstimatorOnItsLimits) {
     std::string balls;
-    for (int i = 0; i < 32; ++i) {
+    for (size_t i = 0; i < kMaxBalls; ++i) {
         balls += kBall1;
     }
-    EXPECT_EQ(count_text(balls), 32);
-    EXPECT_EQ(count_text(balls + "5,3,1\n"), 32);
+    EXPECT_EQ(count_text(balls), static_cast<int>(kMaxBalls));
+    EXPECT_EQ(count_text(balls + "5,3,1\n"), static_cast<int>(kMaxBalls));
     EXPECT_EQ(count_text(balls + "1\n"), 0);
     // A line of more than 1022 characters is read as two lines, which breaks its ball.
     const std::string long_row = "3," + std::string(1030, '1') + "\n1,0\n";
@@ -215,12 +215,12 @@ TEST(BallsFile, IncompleteLastBallIsDropped) {
     EXPECT_FALSE(file.de_missing);
 }
 
-TEST(BallsFile, MoreThan32BallsAreRefused) {
+TEST(BallsFile, MoreThanTheLimitOfBallsAreRefused) {
     std::string text;
-    for (int i = 0; i < 32; ++i) {
+    for (size_t i = 0; i < kMaxBalls; ++i) {
         text += "[0.5]\n1\n\n";
     }
-    EXPECT_EQ(read_text(text).balls.size(), 32u);
+    EXPECT_EQ(read_text(text).balls.size(), kMaxBalls);
     EXPECT_EQ(error_of(text + "[0.5]\n1\n"), kInvalid);
 }
 

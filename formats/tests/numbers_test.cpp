@@ -67,35 +67,14 @@ TEST(NumberWriter, SameBytesAsPrintfInTheCLocale) {
 }
 
 TEST(NumberReader, FrontOfATextAsStrtodAndAtoiRead) {
-    std::vector<std::string> texts = {"  0.8308861181319003]",
-                                      "\t-1.5e3x",
-                                      "+.5",
-                                      "-",
-                                      "",
-                                      ".",
-                                      "e5",
-                                      "1e",
-                                      "1e+",
-                                      "1e-400",
-                                      "-1e-400",
-                                      "1e400",
-                                      "-1e999]",
-                                      "0.000000000000000000000000000000001e-300",
-                                      "123456789e300",
-                                      "0x1p3",
-                                      "0x",
-                                      "0x.8",
-                                      "0xg",
-                                      "0x1p99999",
-                                      "inf",
-                                      "-Infinity",
-                                      "nan",
-                                      "NAN(123)z",
-                                      "  12abc",
-                                      "\v\f\r\n7",
-                                      "3,5",
-                                      "00012",
-                                      "1.5.5"};
+    std::vector<std::string> texts = {
+        "  0.8308861181319003]", "\t-1.5e3x", "+.5", "-", "", ".", "e5", "1e", "1e+", "1e-400",
+        "-1e-400", "1e400", "-1e999]", "0.000000000000000000000000000000001e-300", "123456789e300",
+        "0x1p3", "0x", "0x.8", "0xg", "0x1p99999",
+        // Exponents at and beyond the ends of 64 bits.
+        "1.E0009223372036854775807", "0.001e-9223372036854775808", "1e-99999999999999999999",
+        "1e99999999999999999999", "0x1p-99999999999999999999", "inf", "-Infinity", "nan",
+        "NAN(123)z", "  12abc", "\v\f\r\n7", "3,5", "00012", "1.5.5"};
     std::mt19937_64 engine(7);
     for (int i = 0; i < 2000; ++i) {
         texts.push_back(general(std::bit_cast<double>(engine()), 17) + "]");

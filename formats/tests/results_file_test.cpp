@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -9,8 +10,10 @@
 
 #include <map>
 #include <sstream>
+#include <vector>
 
 #include "formats/errors.h"
+#include "formats/files.h"
 #include "test_support.h"
 
 namespace formats {
@@ -135,6 +138,50 @@ TEST(ResultsFile, FailedAppendLeavesTheFileAsItWas) {
         });
         EXPECT_EQ(exit_status(child), 1);
         EXPECT_EQ(read_file(path), before) << (empty ? "empty file" : "file with rows");
+    }
+}
+
+// The front-end empties a file under the lock of the appending runs. This process stands for
+// a run of talvik that holds the lock, having found the file not empty, and appends its row
+// while the front-end waits: the front-end counts the rows again and empties nothing, as the
+// user saw fewer. Neither a new nor an emptied file is thus left without its header.
+TEST(EmptyResultsFile, WaitsForAnAppendInProgressAndCountsTheRowsAgain) {
+    ScratchDir dir;
+    const std::string path = dir / "results.txt";
+    const std::string header = kResultsHeader;
+    for (const int seen : {0, 2}) {
+        const std::string before = seen == 0 ? "" : header + "a\nb\n";
+        write_file(path, before);
+        const int fd = ::open(path.c_str(), O_RDWR | O_APPEND);
+        // Read through the locked descriptor: closing another one of the file, as read_file
+        // does, would drop this process's lock.
+        const auto contents = [fd] {
+            std::vector<uint8_t> bytes;
+            ::lseek(fd, 0, SEEK_SET);
+            EXPECT_TRUE(read_all(fd, bytes));
+            return std::string(bytes.begin(), bytes.end());
+        };
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(fd, F_SETLK, &lock), 0);
+        // A lock held by a run shows that the file system has locks; nothing waits for it.
+        const pid_t creator = fork_appending(
+            [&] { return create_results_file(path) == ResultsFilePreparation::ready; });
+        EXPECT_EQ(exit_status(creator), 0);
+        const pid_t emptier = fork_appending(
+            [&] { return empty_results_file(path, seen) == ResultsFilePreparation::rows_changed; });
+        ::usleep(100000);
+        EXPECT_EQ(contents(), before) << seen;
+        const std::string row = (seen == 0 ? header : "") + "c\n";
+        ASSERT_TRUE(write_all(fd, row));
+        ::close(fd);
+        EXPECT_EQ(exit_status(emptier), 0) << seen;
+        EXPECT_EQ(read_file(path), before + row) << seen;
+
+        // Asked again, the user saw the new row too: emptied.
+        EXPECT_EQ(empty_results_file(path, seen + 1), ResultsFilePreparation::ready);
+        EXPECT_EQ(read_file(path), "");
     }
 }
 

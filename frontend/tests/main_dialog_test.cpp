@@ -33,10 +33,12 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <numbers>
 #include <system_error>
 
 #include "formats/numbers.h"
+#include "formats/results_file.h"
 #include "qt_test_support.h"
 #include "result_rows.h"
 #include "results_view.h"
@@ -71,10 +73,17 @@ class MainDialogTest : public ::testing::Test {
         services.pick_folder = [](QWidget*, const QString&) { return QString(); };
         services.ask_results_file = [this](QWidget*, const QString& path, int rows) {
             questions.push_back({path, rows});
+            if (while_asking) {
+                while_asking();
+            }
             return results_choice;
         };
         services.pick_save_file = [this](QWidget*, const QString&, const QString&) {
             return saved_file;
+        };
+        services.ask_close = [this](QWidget*, const QString& text) {
+            close_questions.push_back(text);
+            return close_choice;
         };
         services.estimator = estimator;
         dialog = std::make_unique<CMainDialog>(services);
@@ -192,6 +201,9 @@ class MainDialogTest : public ::testing::Test {
     std::vector<Message> messages;
     std::vector<Question> questions;
     ResultsChoice results_choice = ResultsChoice::cancel;
+    std::function<void()> while_asking;  // what happens while the question is open
+    std::vector<QString> close_questions;
+    CloseChoice close_choice = CloseChoice::cancel;
     QString picked_file;
     QString saved_file;
     std::unique_ptr<CMainDialog> dialog;
@@ -288,13 +300,19 @@ TEST_F(MainDialogTest, BrokenBallsFileLeavesEpsilonDisabledWithoutAMessage) {
     EXPECT_FALSE(button("startButton")->isEnabled());
 }
 
-TEST_F(MainDialogTest, AddingAnEntryAloneDoesNotReevaluateStart) {
+TEST_F(MainDialogTest, EveryChangeOfTheListReevaluatesStart) {
     SetBalls(kThreeBalls);
-    list()->AddEntry(scratch.path().string());
+    // New, a typed path and Enter, nothing clicked.
+    QTest::mouseClick(list()->findChild<QToolButton*>("newButton"), Qt::LeftButton);
+    EXPECT_FALSE(button("startButton")->isEnabled());  // an open edit is no entry yet
+    auto* editor = list()->findChild<QLineEdit*>("itemEdit");
+    QTest::keyClicks(editor, QString::fromStdString(scratch.path().string()));
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_TRUE(button("startButton")->isEnabled());
+    QTest::keyClick(list()->findChild<QListWidget*>("entries"), Qt::Key_Delete);
+    ASSERT_EQ(list()->GetCount(), 0);
     EXPECT_FALSE(button("startButton")->isEnabled());
-    auto* view = list()->findChild<QListWidget*>("entries");
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualItemRect(view->item(0)).center());
+    list()->AddEntry(scratch.path().string());
     EXPECT_TRUE(button("startButton")->isEnabled());
 }
 
@@ -348,7 +366,11 @@ TEST_F(MainDialogTest, TwoDataSetsRunOneAfterTheOtherIntoTheResultsFile) {
         labels << it.next().captured(1);
     }
     EXPECT_EQ(labels, (QStringList{"2", "1", "0", "2", "1", "0"})) << text.toStdString();
-    EXPECT_EQ(text.count('\n'), 6);
+    // A quiet run's output too is under the name of its data set.
+    EXPECT_EQ(text.count('\n'), 8);
+    EXPECT_TRUE(text.startsWith("Data set: " + QString::fromStdString(sets) + "/a\nV2: "))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains("\nData set: " + QString::fromStdString(sets) + "/b\nV2: "));
 
     const std::string rows = read_file(results);
     EXPECT_EQ(rows.rfind("; Data_set\tV2\tV1\tV0\n", 0), 0u) << rows;
@@ -392,6 +414,27 @@ TEST_F(MainDialogTest, ResultsFileWithRowsIsKeptUnlessTheUserEmptiesIt) {
     const std::string after = read_file(results);
     EXPECT_EQ(after.rfind(rows, 0), 0u) << after;
     EXPECT_EQ(std::count(after.begin(), after.end(), '\n'), 4) << after;
+}
+
+// A run elsewhere appends a row while the user reads the question: Empty does not lose it
+// unseen, the question comes again with the new count.
+TEST_F(MainDialogTest, RowAppendedWhileTheQuestionIsOpenIsCountedAndAskedAgain) {
+    SetBalls(kThreeBalls);
+    const std::string results = scratch / "results.txt";
+    write_file(results, "; Data_set\tV2\tV1\tV0\nold one\n");
+    results_choice = ResultsChoice::empty;
+    while_asking = [&] {
+        if (questions.size() == 1) {
+            ASSERT_TRUE(formats::append_results_row(results, "new one", 1, 2, 3));
+        }
+    };
+    Enter(output(), results);
+    ASSERT_EQ(questions.size(), 2u);
+    EXPECT_EQ(questions[0].rows, 1);
+    EXPECT_EQ(questions[1].rows, 2);
+    EXPECT_EQ(read_file(results), "");
+    EXPECT_EQ(output()->text().toStdString(), results);
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST_F(MainDialogTest, BallsFileSlicesAndOtherFilesAreNeverTakenAsResultsFile) {
@@ -449,7 +492,8 @@ TEST_F(MainDialogTest, VerbosePrecedesEachDataSetWithItsCommandLine) {
                          QString::fromStdString(sets);
     const qsizetype first = text.indexOf(head + "/a\" /e 1\n\n");
     const qsizetype second = text.indexOf(head + "/b\" /e 1\n\n");
-    EXPECT_EQ(first, 0) << text.toStdString();
+    EXPECT_TRUE(text.startsWith("Data set: " + QString::fromStdString(sets) + "/a\n" + head))
+        << text.toStdString();
     ASSERT_GT(second, first);
     // Each command line comes before its own output: the first run's results lie between.
     EXPECT_GT(text.indexOf("V0: "), first);
@@ -479,6 +523,37 @@ TEST_F(MainDialogTest, EntryWithoutADirectoryRunsNothing) {
     EXPECT_FALSE(dialog->IsRunning());
     ExpectIdle();
     EXPECT_TRUE(pane().isEmpty());
+}
+
+// Escape, Exit and the close box ask before unsaved rows are lost; idle with nothing unsaved
+// they close at once.
+TEST_F(MainDialogTest, ClosingAsksBeforeUnsavedRowsAreLost) {
+    SetBalls(kThreeBalls);
+    AddEntry(scratch / "does-not-exist");
+    ASSERT_TRUE(RunToTheEnd(1000));
+    ASSERT_EQ(dialog->Results().Model().Rows().size(), 1u);
+
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->close());
+    ASSERT_EQ(close_questions.size(), 2u);
+    EXPECT_TRUE(close_questions[0].contains("holds 1 row that has not been saved"))
+        << close_questions[0].toStdString();
+    EXPECT_TRUE(dialog->isVisible());
+
+    // Save as CSV...: the picker's name gets its suffix; a cancelled picker keeps it open.
+    close_choice = CloseChoice::save;
+    QTest::mouseClick(button("exitButton"), Qt::LeftButton);
+    EXPECT_TRUE(dialog->isVisible());
+    saved_file = QString::fromStdString(scratch / "table");
+    QTest::mouseClick(button("exitButton"), Qt::LeftButton);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_NE(read_file(scratch / "table.csv").find("does-not-exist,skipped,"), std::string::npos);
+
+    // Saved, nothing is lost: no question.
+    Open(TALVIK_EXECUTABLE);
+    QTest::keyClick(dialog.get(), Qt::Key_Escape);
+    EXPECT_FALSE(dialog->isVisible());
+    EXPECT_EQ(close_questions.size(), 4u);
 }
 
 // RFC 4180 records, as a spreadsheet reads them.
@@ -629,31 +704,40 @@ TEST_F(MainDialogTest, ResultsTableHoldsEveryDataSetWithTheTruthBesideTheEstimat
             << k;
     }
 
-    // Saved as CSV, the table reads back with every digit.
+    // Saved as CSV, the table reads back with every digit, and each row says how it was made.
     saved_file = QString::fromStdString(scratch / "table.csv");
     QTest::mouseClick(find<QPushButton>("saveCsvButton"), Qt::LeftButton);
     const std::vector<std::vector<std::string>> csv = ReadCsv(read_file(scratch / "table.csv"));
+    const std::vector<std::string> titles = CsvTitles();
+    const auto column = [&titles](const std::string& title) {
+        const auto found = std::find(titles.begin(), titles.end(), title);
+        EXPECT_NE(found, titles.end()) << title;
+        return static_cast<size_t>(found - titles.begin());
+    };
     ASSERT_EQ(csv.size(), 5u);
-    EXPECT_EQ(csv[0], std::vector<std::string>(kColumnTitles.begin(), kColumnTitles.end()));
+    EXPECT_EQ(csv[0], titles);
     for (size_t i = 0; i < 4; ++i) {
-        ASSERT_EQ(csv[i + 1].size(), kColumnTitles.size()) << i;
-        EXPECT_EQ(csv[i + 1][kDataSetColumn], entries[i]);
-        EXPECT_EQ(csv[i + 1][kStatusColumn], StatusText(rows[i].status));
-        EXPECT_EQ(csv[i + 1][kNoteColumn], rows[i].note);
+        ASSERT_EQ(csv[i + 1].size(), titles.size()) << i;
+        EXPECT_EQ(csv[i + 1][column("Data set")], entries[i]);
+        EXPECT_EQ(csv[i + 1][column("Status")], StatusText(rows[i].status));
+        EXPECT_EQ(csv[i + 1][column("Note")], rows[i].note);
     }
-    EXPECT_EQ(csv[3][kV2Column], rows[2].values[0]);
-    EXPECT_EQ(csv[4][kV2Column + 2], rows[3].values[2]);
+    EXPECT_EQ(csv[3][column("V2 per voxel")], rows[2].values[0]);
+    EXPECT_EQ(csv[4][column("V0 per voxel")], rows[3].values[2]);
     const auto read_back = [](const std::string& field) {
         double value = NAN;
         formats::parse_number(field, value);
         return value;
     };
-    EXPECT_EQ(read_back(csv[4][kDeColumn]), truth.de);
-    EXPECT_EQ(read_back(csv[4][kTruthColumn + 1]), truth.values[1]);
-    EXPECT_EQ(read_back(csv[4][kErrorColumn + 2]), truth.error_percent[2]);
-    EXPECT_EQ(csv[1][kTruthColumn], "");
+    EXPECT_EQ(read_back(csv[4][column("de voxels")]), truth.de);
+    EXPECT_EQ(read_back(csv[4][column("V1 truth per voxel")]), truth.values[1]);
+    EXPECT_EQ(read_back(csv[4][column("V0 error %")]), truth.error_percent[2]);
+    EXPECT_EQ(csv[1][column("V2 truth per voxel")], "");
+    EXPECT_EQ(csv[4][column("Balls file")], scratch / "balls.txt");
+    EXPECT_EQ(csv[4][column("Epsilon")], "2");
+    EXPECT_EQ(csv[4][column("Options")], "");
 
-    // Copied rows are tab-separated lines, in the table's order.
+    // Copied rows are a header line and tab-separated lines, in the table's order.
     auto* table = find<QTableView>("resultsTable");
     table->selectionModel()->select(table->model()->index(2, 0),
                                     QItemSelectionModel::Select | QItemSelectionModel::Rows);
@@ -662,11 +746,24 @@ TEST_F(MainDialogTest, ResultsTableHoldsEveryDataSetWithTheTruthBesideTheEstimat
     table->setFocus();
     QTest::keyClick(table, Qt::Key_C, Qt::ControlModifier);
     const QStringList lines = QApplication::clipboard()->text().split('\n');
-    ASSERT_EQ(lines.size(), 3) << QApplication::clipboard()->text().toStdString();
-    EXPECT_EQ(lines[0].split('\t').first().toStdString(), tiny);
-    EXPECT_EQ(lines[1].split('\t').value(kV2Column + 1).toStdString(), rows[2].values[1]);
-    EXPECT_EQ(lines[1].split('\t').size(), static_cast<qsizetype>(kColumnTitles.size()));
-    EXPECT_EQ(lines[2], "");
+    ASSERT_EQ(lines.size(), 4) << QApplication::clipboard()->text().toStdString();
+    EXPECT_EQ(lines[0].split('\t').first(), "Data set");
+    EXPECT_EQ(lines[1].split('\t').first().toStdString(), tiny);
+    EXPECT_EQ(
+        lines[2].split('\t').value(static_cast<qsizetype>(column("V1 per voxel"))).toStdString(),
+        rows[2].values[1]);
+    EXPECT_EQ(lines[2].split('\t').size(), static_cast<qsizetype>(titles.size()));
+    EXPECT_EQ(lines[3], "");
+
+    // The CSV follows the order shown: sorted by the data set, descending.
+    table->sortByColumn(kDataSetColumn, Qt::DescendingOrder);
+    QTest::mouseClick(find<QPushButton>("saveCsvButton"), Qt::LeftButton);
+    const std::vector<std::vector<std::string>> sorted = ReadCsv(read_file(scratch / "table.csv"));
+    ASSERT_EQ(sorted.size(), 5u);
+    for (size_t i = 1; i + 1 < sorted.size(); ++i) {
+        EXPECT_GT(sorted[i][0], sorted[i + 1][0]);
+    }
+    table->sortByColumn(-1, Qt::AscendingOrder);
 
     // A quiet run's row tells how to get the plot.
     dialog->Results().SelectRow(2);
@@ -725,7 +822,7 @@ TEST_F(MainDialogTest, PlotHoldsTheShellVolumesOfTheVerboseOutput) {
     ASSERT_EQ(x_axes.size(), 1);
     ASSERT_EQ(y_axes.size(), 1);
     EXPECT_EQ(x_axes[0]->titleText(), "de (voxels)");
-    EXPECT_EQ(y_axes[0]->titleText(), "shell volume fraction");
+    EXPECT_EQ(y_axes[0]->titleText(), "V(d)");
     EXPECT_TRUE(chart->legend()->isVisible());
 
     saved_file = QString::fromStdString(scratch / "fit.png");
@@ -773,7 +870,8 @@ TEST_F(MainDialogLongRunTest, StopTerminatesTheChildAndStartsNothingMore) {
     ExpectIdle();
     ASSERT_TRUE(WaitFor("Cancelled."));
     QTest::qWait(1000);
-    EXPECT_EQ(pane(), "started " + QString::fromStdString(sets) +
+    EXPECT_EQ(pane(), "Data set: " + QString::fromStdString(sets) + "/a\nstarted " +
+                          QString::fromStdString(sets) +
                           "/a\n\nCancelled.\n\nProcess terminated successfully.\n");
     ASSERT_EQ(Pids().size(), 1u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Alive(Pids()[0]); }, 5000));
@@ -810,7 +908,10 @@ TEST_F(MainDialogLongRunTest, StartWhileTheStoppedChildEndsWaitsForIt) {
 TEST_F(MainDialogLongRunTest, ExitDuringARunEndsTheChildAndStartsNoOther) {
     QTest::mouseClick(button("startButton"), Qt::LeftButton);
     ASSERT_TRUE(WaitFor("started"));
+    close_choice = CloseChoice::discard;
     QTest::mouseClick(button("exitButton"), Qt::LeftButton);
+    ASSERT_EQ(close_questions.size(), 1u);
+    EXPECT_TRUE(close_questions[0].startsWith("A run is in progress"));
     EXPECT_FALSE(dialog->isVisible());
     ASSERT_EQ(Pids().size(), 1u);
     EXPECT_TRUE(QTest::qWaitFor([&] { return !Alive(Pids()[0]); }, 5000));

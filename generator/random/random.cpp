@@ -19,6 +19,7 @@ constexpr int kShuffleSize = 128;
 double base_state = 0.0;
 int32_t seeded_state = 0;
 std::array<double, kShuffleSize> shuffle_table{};
+uint64_t draw_count = 0;
 
 }  // namespace
 
@@ -47,6 +48,7 @@ void Random::set_seed(double s) {
     const double state = std::trunc(s * 2147483648.0);
     base_state = std::fmin(std::fmax(state, 1.0), kModulus - 1.0);
     seeded_state = static_cast<int32_t>(base_state);
+    draw_count = 0;
     for (double& entry : shuffle_table) {
         entry = advance_state();
     }
@@ -60,7 +62,18 @@ double Random::base_draw() {
     const int i = static_cast<int>(r * kShuffleSize);
     const double result = shuffle_table[i];
     shuffle_table[i] = advance_state();
+    ++draw_count;
     return result;
+}
+
+uint64_t Random::draws() {
+    return draw_count;
+}
+
+void Random::skip_draws(uint64_t count) {
+    for (uint64_t i = 0; i < count; ++i) {
+        base_draw();
+    }
 }
 
 int32_t Random::state() {

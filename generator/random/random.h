@@ -34,6 +34,12 @@ class Random {
     // The state the last set_seed started the stream from (t after seed_from_time(t)); 0
     // until seeded. With the same seed a run draws the same numbers again.
     static int32_t seed_state();
+    // The draws (base_draw calls) since the last set_seed. Every variate of every class draws
+    // through base_draw, so the seed and this count are the whole state of the stream.
+    static uint64_t draws();
+    // Draws `count` numbers and throws them away: after set_seed, the stream where it was
+    // `count` draws later.
+    static void skip_draws(uint64_t count);
 };
 
 class Uniform : public Random {

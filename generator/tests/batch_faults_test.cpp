@@ -32,6 +32,7 @@ namespace brisolt {
 namespace {
 
 namespace fs = std::filesystem;
+using talvik::testing::asan_preload_options;
 using talvik::testing::read_file;
 using talvik::testing::run_process;
 using talvik::testing::ScratchDir;
@@ -45,7 +46,8 @@ std::vector<std::string> arguments(const std::string& out, const std::string& co
             "--out",    out,     "--seed",   "1733650000", "--yes"};
 }
 
-// The folders of `root` as name -> (file name -> contents); hidden ones under their names.
+// The folders of `root` as name -> (file name -> contents); hidden ones under their names. A
+// folder inside one stands as "name/" with the names and contents of its files.
 using Tree = std::map<std::string, std::map<std::string, std::string>>;
 
 Tree folders_of(const fs::path& root) {
@@ -53,7 +55,18 @@ Tree folders_of(const fs::path& root) {
     for (const auto& folder : fs::directory_iterator(root)) {
         auto& files = tree[folder.path().filename().string()];
         for (const auto& file : fs::directory_iterator(folder.path())) {
-            files[file.path().filename().string()] = read_file(file.path());
+            const std::string name = file.path().filename().string();
+            if (!file.is_directory()) {
+                files[name] = read_file(file.path());
+                continue;
+            }
+            std::map<std::string, std::string> inner;
+            for (const auto& entry : fs::directory_iterator(file.path())) {
+                inner[entry.path().filename().string()] = read_file(entry.path());
+            }
+            for (const auto& [inner_name, contents] : inner) {
+                files[name + "/"] += inner_name + "=" + contents + "\n";
+            }
         }
     }
     return tree;
@@ -67,8 +80,9 @@ bool hidden(const std::string& name) {
 // placed at an exact point of the run on any machine, however loaded.
 class TracedBrisolt {
   public:
-    // Starts the program; false when this machine does not let the tests trace a child.
-    bool start(const std::vector<std::string>& args, const std::string& err_path) {
+    // Starts the program, with `ignored` ignored (as nohup does) when it is not 0; false when
+    // this machine does not let the tests trace a child.
+    bool start(const std::vector<std::string>& args, const std::string& err_path, int ignored = 0) {
         std::vector<char*> argv{const_cast<char*>(BRISOLT_EXECUTABLE)};
         for (const std::string& a : args) {
             argv.push_back(const_cast<char*>(a.c_str()));
@@ -93,6 +107,9 @@ class TracedBrisolt {
             ::dup2(null, 0);
             ::dup2(null, 1);
             ::dup2(err, 2);
+            if (ignored != 0) {
+                ::signal(ignored, SIG_IGN);
+            }
             // The tracer is called at the first directory the run makes; before it, the
             // program starts without a stop at each system call.
             sock_filter filter[] = {
@@ -200,14 +217,21 @@ class TracedBrisolt {
 class BatchFaults : public ::testing::Test {
   protected:
     // The output folder as an earlier, deeper run with notes beside it left it: s001 exists
-    // with 9 slices, so that the run replaces a folder as well as making new ones.
-    void make_earlier_state(const fs::path& out) {
+    // with 9 slices, so that the run replaces a folder as well as making new ones. With
+    // `folder_in_s002`, s002 exists too and holds a folder of the user's, which the run must
+    // neither take along nor leave in a hidden folder: it stops there.
+    void make_earlier_state(const fs::path& out, bool folder_in_s002 = false) {
         fs::create_directories(out / "s001");
         for (int z = 0; z < 9; ++z) {
             write_file(out / ("s001/sslice00" + std::to_string(z) + ".pbm"), "old slice");
         }
         write_file(out / "s001/model.txt", "old model");
         write_file(out / "s001/notes.txt", "the user's notes");
+        if (folder_in_s002) {
+            fs::create_directories(out / "s002/figures");
+            write_file(out / "s002/sslice000.pbm", "old slice");
+            write_file(out / "s002/figures/plot.svg", "the user's plot");
+        }
     }
 
     // Every visible folder of `out` is as before the run or as a whole run leaves it, and the
@@ -235,19 +259,25 @@ class BatchFaults : public ::testing::Test {
 
 TEST_F(BatchFaults, KilledAtAnyPointLeavesEveryDataSetWholeOrAsItWas) {
     const fs::path reference = dir_ / "reference";
-    make_earlier_state(reference);
+    make_earlier_state(reference, true);
     const Tree before = folders_of(reference);
     const auto whole = run_process(BRISOLT_EXECUTABLE, arguments(reference, "3", "20"));
-    ASSERT_EQ(whole.status, 0) << whole.err;
+    ASSERT_EQ(whole.status, 1);
+    ASSERT_EQ(whole.err, "Brisolt: Error replacing the data set in " +
+                             (reference / "s002").string() +
+                             ": it holds the folder 'figures'. Move that folder elsewhere first!\n"
+                             "Brisolt: 2 of 3 data sets written into " +
+                             reference.string() + ".\n");
     const Tree after = folders_of(reference);
     ASSERT_EQ(after.size(), 3u);
     ASSERT_EQ(after.at("s001").size(), 4u + 2u);  // this run's slices, model.txt, the notes
+    ASSERT_EQ(after.at("s002"), before.at("s002"));
 
     // A kill before every system call of the run, from the first folder it makes to its end.
     int calls = 0;
     for (int n = 1; calls == 0; ++n) {
         const fs::path out = dir_ / ("killed" + std::to_string(n));
-        make_earlier_state(out);
+        make_earlier_state(out, true);
         TracedBrisolt brisolt;
         if (!brisolt.start(arguments(out, "3", "20"), dir_ / "err.txt")) {
             GTEST_SKIP() << "this machine does not let the tests trace a child process "
@@ -271,7 +301,9 @@ TEST_F(BatchFaults, KilledAtAnyPointLeavesEveryDataSetWholeOrAsItWas) {
     EXPECT_GT(calls, 3 * 4 * 2);
 }
 
-TEST_F(BatchFaults, StopSignalEndsTheRunCleanlyWithItsStatus) {
+// A stop signal ends the run cleanly, and then Brisolt by that signal, so that a shell loop
+// that runs it stops too; one ignored when Brisolt starts (nohup) stays ignored.
+TEST_F(BatchFaults, StopSignalEndsTheRunCleanlyAndThenTheProgramBySignal) {
     const fs::path reference = dir_ / "reference";
     make_earlier_state(reference);
     const Tree before = folders_of(reference);
@@ -293,8 +325,8 @@ TEST_F(BatchFaults, StopSignalEndsTheRunCleanlyWithItsStatus) {
         ASSERT_TRUE(brisolt.stop_before(stop.at_call)) << stop.name;
         brisolt.send(stop.signal);
         const int status = brisolt.finish();
-        ASSERT_TRUE(WIFEXITED(status)) << stop.name;
-        EXPECT_EQ(WEXITSTATUS(status), 128 + stop.signal);
+        ASSERT_TRUE(WIFSIGNALED(status)) << stop.name << " status " << status;
+        EXPECT_EQ(WTERMSIG(status), stop.signal);
         const Tree now = folders_of(out);
         expect_no_half_written_data_set(out, before, after, stop.name);
         size_t written = 0;
@@ -306,6 +338,100 @@ TEST_F(BatchFaults, StopSignalEndsTheRunCleanlyWithItsStatus) {
                   std::string("Brisolt: stopped by ") + stop.name + "; " + std::to_string(written) +
                       " of 3 data sets written into " + out.string() + ".\n");
     }
+
+    const fs::path out = dir_ / "nohup";
+    make_earlier_state(out);
+    TracedBrisolt brisolt;
+    ASSERT_TRUE(brisolt.start(arguments(out, "3", "20"), dir_ / "err.txt", SIGHUP));
+    ASSERT_TRUE(brisolt.stop_before(20));
+    brisolt.send(SIGHUP);
+    const int status = brisolt.finish();
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_EQ(folders_of(out), after);
+}
+
+// Two runs that write one data set at the same time in separate process-id namespaces, where
+// each may have the process id of the other (containers, two hosts on one shared folder):
+// each writes into a folder of its own, and the data set ends as one of them writes it whole.
+TEST_F(BatchFaults, TwoRunsWithTheSameProcessIdEndWithOneWholeDataSet) {
+    const char* unshare = "/usr/bin/unshare";
+    if (run_process(unshare, {"--pid", "--fork", "true"}).status != 0) {
+        GTEST_SKIP() << "this machine does not let the tests make a process-id namespace "
+                        "(unshare --pid needs root)";
+    }
+    const auto run = [&](const fs::path& out, const char* seed) {
+        std::vector<std::string> args = arguments(out, "1", "32");
+        args[std::find(args.begin(), args.end(), "--seed") - args.begin() + 1] = seed;
+        args[std::find(args.begin(), args.end(), "--z") - args.begin() + 1] = "150";
+        return args;
+    };
+    std::map<std::string, Tree> whole;
+    for (const char* seed : {"11", "22"}) {
+        fs::create_directory(dir_ / seed);
+        ASSERT_EQ(run_process(BRISOLT_EXECUTABLE, run(dir_ / seed, seed)).status, 0);
+        whole[seed] = folders_of(dir_ / seed);
+    }
+    for (int round = 0; round < 4; ++round) {
+        const fs::path shared = dir_ / ("shared" + std::to_string(round));
+        fs::create_directory(shared);
+        std::vector<pid_t> runs;
+        for (const char* seed : {"11", "22"}) {
+            std::vector<std::string> args = run(shared, seed);
+            args.insert(args.begin(), {"--pid", "--fork", BRISOLT_EXECUTABLE});
+            std::vector<char*> argv{const_cast<char*>(unshare)};
+            for (std::string& a : args) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                const int null = ::open("/dev/null", O_RDWR);
+                ::dup2(null, 0);
+                ::dup2(null, 1);
+                ::dup2(null, 2);
+                ::execv(unshare, argv.data());
+                ::_exit(127);
+            }
+            runs.push_back(pid);
+        }
+        for (const pid_t pid : runs) {
+            int status = 0;
+            ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << round << ": " << status;
+        }
+        const Tree now = folders_of(shared);
+        EXPECT_TRUE(now == whole["11"] || now == whole["22"])
+            << "round " << round << ": " << now.size() << " folders, "
+            << (now.empty() ? 0 : now.begin()->second.size()) << " files in the first";
+    }
+}
+
+// On a file system that cannot swap two folders in one step (NFS, most FUSE file systems;
+// simulated), a folder is replaced by moving the old one aside first. A kill in that moment
+// would leave the user's files in hidden folders only: a folder that holds any is not
+// replaced there, and stays as it is.
+TEST_F(BatchFaults, WithoutTheSwapOnlyAFolderOfTheGeneratorsOwnFilesIsReplaced) {
+    const fs::path reference = dir_ / "reference";
+    fs::create_directory(reference);
+    ASSERT_EQ(run_process(BRISOLT_EXECUTABLE, arguments(reference, "2", "20")).status, 0);
+    const Tree whole = folders_of(reference);
+
+    const fs::path out = dir_ / "out";
+    make_earlier_state(out);
+    fs::create_directory(out / "s000");
+    write_file(out / "s000/sslice007.pbm", "old slice");
+    const Tree before = folders_of(out);
+    const auto result = run_process(
+        BRISOLT_EXECUTABLE, arguments(out, "2", "20"),
+        {"NO_EXCHANGE=1", "LD_PRELOAD=" LIMITED_FILE_SYSTEM_LIBRARY, asan_preload_options()});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "Brisolt: Error replacing the data set in " + (out / "s001").string() +
+                              ": it holds the file 'notes.txt', and this file system cannot swap "
+                              "two folders in one step. Move that file elsewhere first!\n"
+                              "Brisolt: 1 of 2 data sets written into " +
+                              out.string() + ".\n");
+    EXPECT_EQ(folders_of(out), (Tree{{"s000", whole.at("s000")}, {"s001", before.at("s001")}}));
 }
 
 // A small file system of its own fills up in the second data set.

@@ -91,12 +91,15 @@ TEST(SliceFileBytes, MatchesTheBitByBitRasterAndReadsBack) {
     }
 }
 
-// Every entry below `root`, folders marked with a trailing "/", files with their contents.
+// Every entry below `root`, folders marked with a trailing "/", symbolic links with "@", files
+// with their contents.
 std::vector<std::string> listing(const fs::path& root) {
     std::vector<std::string> entries;
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
-        const std::string name = fs::relative(entry.path(), root).string();
-        entries.push_back(entry.is_directory() ? name + "/" : name + "=" + read_file(entry.path()));
+        const std::string name = entry.path().lexically_relative(root).string();
+        entries.push_back(entry.is_symlink()     ? name + "@"
+                          : entry.is_directory() ? name + "/"
+                                                 : name + "=" + read_file(entry.path()));
     }
     std::sort(entries.begin(), entries.end());
     return entries;
@@ -111,8 +114,8 @@ TEST(PendingDataSet, AppearsOnlyWhenCompleteAndNothingElseStays) {
         ASSERT_TRUE(pending.create(error));
         ASSERT_TRUE(pending.write("pslice000.pbm", "a", error));
         ASSERT_TRUE(pending.write("model.txt", "m", error));
-        const std::string partial = ".p000.partial-" + std::to_string(::getpid());
-        EXPECT_EQ(partial_directory(set), out / partial);
+        const std::string partial = fs::path(pending.partial()).filename().string();
+        EXPECT_EQ(out / partial, partial_prefix(set) + partial.substr(partial.size() - 6));
         EXPECT_EQ(listing(out.path()),
                   (std::vector<std::string>{partial + "/", partial + "/model.txt=m",
                                             partial + "/pslice000.pbm=a"}));
@@ -136,8 +139,7 @@ TEST(PendingDataSet, AppearsOnlyWhenCompleteAndNothingElseStays) {
 TEST(PendingDataSet, ReusedFolderKeepsItsOtherFilesAndLosesEveryOldSlice) {
     ScratchDir out;
     const std::string set = out / "p000";
-    fs::create_directories(set + "/notes");
-    write_file(set + "/notes/a.txt", "kept too");
+    fs::create_directories(set);
     write_file(set + "/readme.txt", "kept");
     write_file(set + "/model.txt", "old model");
     for (const char* old : {"pslice000.pbm", "pslice001.pbm", "pslice002.pbm", "other.pbm"}) {
@@ -145,11 +147,84 @@ TEST(PendingDataSet, ReusedFolderKeepsItsOtherFilesAndLosesEveryOldSlice) {
     }
     RunError error;
     ASSERT_TRUE(volume_write(volume_of(8, 1, 2), set, "p", error)) << error.text;
-    EXPECT_EQ(listing(out.path()),
-              (std::vector<std::string>{"p000/", "p000/notes/", "p000/notes/a.txt=kept too",
-                                        std::string("p000/pslice000.pbm=P4\n8 1\n\0", 27),
-                                        std::string("p000/pslice001.pbm=P4\n8 1\n\0", 27),
-                                        "p000/readme.txt=kept"}));
+    const std::vector<std::string> written{
+        "p000/", std::string("p000/pslice000.pbm=P4\n8 1\n\0", 27),
+        std::string("p000/pslice001.pbm=P4\n8 1\n\0", 27), "p000/readme.txt=kept"};
+    EXPECT_EQ(listing(out.path()), written);
+
+    // A folder inside could not go along in the one step that replaces the data set folder:
+    // refused before anything is written, and the data set folder stays as it is.
+    fs::create_directories(set + "/notes");
+    write_file(set + "/notes/a.txt", "mine");
+    EXPECT_FALSE(volume_write(volume_of(8, 1, 3), set, "p", error));
+    EXPECT_EQ(error.text, "Error replacing the data set in " + set +
+                              ": it holds the folder 'notes'. Move that folder elsewhere first!");
+    std::vector<std::string> with_notes = written;
+    with_notes.insert(with_notes.begin() + 1, {"p000/notes/", "p000/notes/a.txt=mine"});
+    EXPECT_EQ(listing(out.path()), with_notes);
+}
+
+// Two writers of one data set, as two runs in separate process-id namespaces or on two hosts
+// may have the same process id: each writes into a folder of its own, leaves alone every
+// hidden folder it did not make, and the data set ends whole, from the one that committed
+// last.
+TEST(PendingDataSet, TwoWritersOfOneDataSetNeverShareAFolder) {
+    ScratchDir out;
+    const std::string set = out / "p000";
+    // What a killed run with this process id, or another host's run, has in the making.
+    const std::string foreign = partial_prefix(set) + std::to_string(::getpid());
+    fs::create_directories(foreign);
+    write_file(foreign + "/pslice000.pbm", "foreign");
+    RunError error;
+    PendingDataSet first(set);
+    PendingDataSet second(set);
+    ASSERT_TRUE(first.create(error));
+    ASSERT_TRUE(first.write("pslice000.pbm", "1", error));
+    ASSERT_TRUE(second.create(error));
+    ASSERT_TRUE(second.write("pslice000.pbm", "2", error));
+    ASSERT_TRUE(first.write("pslice001.pbm", "1", error)) << error.text;
+    ASSERT_TRUE(second.write("pslice001.pbm", "2", error));
+    ASSERT_TRUE(first.write("model.txt", "1", error));
+    ASSERT_TRUE(second.write("model.txt", "2", error));
+    ASSERT_TRUE(first.commit(error)) << error.text;
+    EXPECT_EQ(listing(set),
+              (std::vector<std::string>{"model.txt=1", "pslice000.pbm=1", "pslice001.pbm=1"}));
+    ASSERT_TRUE(second.commit(error)) << error.text;
+    EXPECT_EQ(listing(set),
+              (std::vector<std::string>{"model.txt=2", "pslice000.pbm=2", "pslice001.pbm=2"}));
+    EXPECT_EQ(read_file(foreign + "/pslice000.pbm"), "foreign");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 2);
+}
+
+// A symbolic link as the output folder or as the data set folder that leads nowhere or in a
+// loop: refused with the link's name, and nothing is made, neither beside the link nor where
+// it would lead.
+TEST(PendingDataSet, LinkThatLeadsNowhereOrInALoopIsRefused) {
+    ScratchDir dir;
+    fs::create_directories(dir / "out");
+    fs::create_directories(dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere/gone", dir / "dangling");
+    fs::create_directory_symlink(dir / "looping", dir / "looping");
+    fs::create_directory_symlink(dir / "elsewhere/p000", dir / "out/p000");
+    fs::create_directory_symlink("p001", dir / "out/p001");
+    const struct {
+        std::string directory;
+        std::string link;
+        const char* problem;
+    } cases[] = {
+        {dir / "dangling/p000", dir / "dangling", "leads nowhere"},
+        {dir / "looping/p000", dir / "looping", "leads round in a loop"},
+        {dir / "out/p000", dir / "out/p000", "leads nowhere"},
+        {dir / "out/p001", dir / "out/p001", "leads round in a loop"},
+    };
+    const std::vector<std::string> before = listing(dir.path());
+    for (const auto& c : cases) {
+        RunError error;
+        EXPECT_FALSE(volume_write(volume_of(8, 1, 2), c.directory, "p", error));
+        EXPECT_EQ(error.text, "Error creating directory " + c.directory + ": " + c.link +
+                                  " is a symbolic link that " + c.problem + "!");
+    }
+    EXPECT_EQ(listing(dir.path()), before);
 }
 
 TEST(PendingDataSet, FailuresNameTheDataSetsOwnPathsAndLeaveNothing) {
@@ -167,7 +242,7 @@ TEST(PendingDataSet, FailuresNameTheDataSetsOwnPathsAndLeaveNothing) {
     EXPECT_EQ(error.text,
               "Error opening file '" + (out / "p001/sub/slice000.pbm") + "' for writing!");
     // Writes to /dev/full fail with ENOSPC, as on a full disk.
-    const std::string full = partial_directory(out / "p001") + "/slice001.pbm";
+    const std::string full = pending.partial() + "/slice001.pbm";
     ASSERT_EQ(::symlink("/dev/full", full.c_str()), 0);
     EXPECT_FALSE(pending.write("slice001.pbm", std::string(10000, 'x'), error));
     EXPECT_EQ(error.text, "Error writing file '" + (out / "p001/slice001.pbm") + "'!");

@@ -23,6 +23,8 @@
 
 #include "data_set_writer.h"
 #include "formats/data_set.h"
+#include "formats/model_file.h"
+#include "partial_folders.h"
 #include "random/random.h"
 #include "test_support.h"
 #include "typed_spin_box.h"
@@ -185,6 +187,7 @@ TEST_F(GeneratorDialog, TabOrderFollowsTheFields) {
                            "m_prefix",
                            "m_outputDirectory",
                            "m_browse",
+                           "m_newCount",
                            "m_generate",
                            "m_exit"};
     // Generate is skipped while disabled.
@@ -208,8 +211,14 @@ TEST_F(GeneratorDialog, GenerateRuleForUniform) {
     EXPECT_TRUE(generate()->isEnabled());
     type(edit("m_lambda"), "1e-23");
     EXPECT_FALSE(generate()->isEnabled());
+    // A negative Lambda is a field that does not read, tinted like any other.
     type(edit("m_lambda"), "-0.001");
-    EXPECT_TRUE(generate()->isEnabled());  // either sign passes the rule
+    EXPECT_FALSE(generate()->isEnabled());
+    EXPECT_EQ(status(), "Lambda: -0.001 is negative: it must be above 0.");
+    EXPECT_NE(edit("m_lambda")->palette().color(QPalette::Base),
+              edit("m_prefix")->palette().color(QPalette::Base));
+    type(edit("m_lambda"), "0.001");
+    EXPECT_TRUE(generate()->isEnabled());
     type(spin("m_maxZ"), "0");
     EXPECT_FALSE(generate()->isEnabled());
     type(spin("m_maxZ"), "50");
@@ -391,7 +400,8 @@ TEST_F(GeneratorDialog, CancelInTheMiddleKeepsTheCompleteDataSetsOnly) {
     dialog_.setRunSlice(std::chrono::milliseconds(0));
     bool clicked = false;
     QObject::connect(find<QProgressBar>("m_progress"), &QProgressBar::valueChanged, [&] {
-        if (!clicked && fs::exists(partial_directory(cancelled / "001") + "/slice003.pbm")) {
+        if (!clicked &&
+            fs::exists(testing::partial_folder_of(cancelled / "001") + "/slice003.pbm")) {
             clicked = true;
             QTimer::singleShot(0, [&] { QTest::mouseClick(generate(), Qt::LeftButton); });
         }
@@ -440,19 +450,68 @@ TEST_F(GeneratorDialog, CancelWritesNothingButTheCountWasDrawn) {
     EXPECT_EQ(find<QProgressBar>("m_progress")->value(), 0);
 }
 
-TEST_F(GeneratorDialog, MissingOutputFolderIsAnErrorAndWritesNothing) {
+// Found before the question and before the count is drawn, with the cursor in the folder.
+TEST_F(GeneratorDialog, MissingOutputFolderIsFoundBeforeTheQuestion) {
     ScratchDir out;
     fill_example(out / "missing");
     type(edit("m_prefix"), "p");
+    const int32_t state = Random::state();
     BoxAnswerer answerer(QMessageBox::Ok);
-    ASSERT_TRUE(generate_and_wait());
-    ASSERT_EQ(answerer.seen().size(), 2u);
-    const SeenBox& error = answerer.seen()[1];
-    EXPECT_EQ(error.title, "Error");
-    EXPECT_EQ(error.icon, QMessageBox::Critical);
-    EXPECT_EQ(error.text.toStdString(), "Error creating directory " + (out / "missing/p000") + "!");
+    EXPECT_TRUE(!generate_and_wait());
+    ASSERT_EQ(answerer.seen().size(), 1u);
+    EXPECT_EQ(answerer.seen()[0].title, "Brisolt");
+    EXPECT_EQ(answerer.seen()[0].text.toStdString(),
+              "The output folder '" + (out / "missing") + "' does not exist.");
+    EXPECT_EQ(Random::state(), state);
+    EXPECT_TRUE(has_focus(edit("m_outputDirectory")));
     EXPECT_TRUE(fs::is_empty(out.path()));
     EXPECT_TRUE(generate()->isEnabled());
+}
+
+// Two runs in one window continue one stream: the second run's model.txt says how to make its
+// data sets again, and the batch mode does so byte for byte.
+TEST_F(GeneratorDialog, ModelFileReproducesTheSecondRunOfAWindow) {
+    ScratchDir first;
+    ScratchDir second;
+    ScratchDir again;
+    fill_example(first.path().string());
+    type(spin("m_maxZ"), "8");
+    type(edit("m_prefix"), "r");
+    seed_from_time(1733650000);
+    BoxAnswerer answerer(QMessageBox::Ok);
+    ASSERT_TRUE(generate_and_wait());
+    type(edit("m_outputDirectory"), QString::fromStdString(second.path().string()));
+    type(edit("m_lambda"), "0.0015");
+    type(spin("m_count"), "2");
+    QTest::mouseClick(find<QAbstractButton>("m_newCount"), Qt::LeftButton);
+    ASSERT_TRUE(generate_and_wait());
+    ASSERT_EQ(answerer.seen().size(), 2u);
+
+    formats::ModelRecord record;
+    std::string error;
+    ASSERT_TRUE(formats::read_model_file(second / "r001/model.txt", record, error)) << error;
+    EXPECT_EQ(record.seed, 1733650000);
+    EXPECT_GT(record.skip, 0u);  // the first run's draws
+    std::vector<std::string> args;
+    for (const QString& word : QString::fromStdString(record.reproduce).split(' ')) {
+        args.push_back(word.toStdString());
+    }
+    args.insert(args.end(), {"--out", again.path().string(), "--yes"});
+    const auto batch = run_process(BRISOLT_EXECUTABLE, args);
+    ASSERT_EQ(batch.status, 0) << batch.err << record.reproduce;
+    size_t files = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(second.path())) {
+        if (entry.is_regular_file()) {
+            const fs::path name = fs::relative(entry.path(), second.path());
+            EXPECT_EQ(read_file(entry.path()), read_file(again.path() / name)) << name;
+            ++files;
+        }
+    }
+    EXPECT_EQ(files, 2u * (8u + 1u));
+    // Each data set drew its own count.
+    formats::ModelRecord other;
+    ASSERT_TRUE(formats::read_model_file(second / "r000/model.txt", other, error)) << error;
+    EXPECT_NE(other.balls, record.balls);
 }
 
 TEST_F(GeneratorDialog, ParametersThatCannotMakeARunAreRefusedBeforeTheQuestion) {
@@ -503,7 +562,8 @@ TEST_F(GeneratorDialog, FieldsKeepWhatWasTypedAndReadingRefusesItWithItsName) {
     EXPECT_EQ(status(), "Lambda: \"0,001\" is not a number; decimals take a point: 0.001.");
     type(edit("m_lambda"), "0.001");
     type(spin("m_maxY"), "-5");
-    EXPECT_EQ(status(), "Max. y: -5 is below 0.");
+    // 0 reads but makes no run: the message gives the sizes that do.
+    EXPECT_EQ(status(), "Max. y: -5 is negative: give a whole number from 1 to 1000.");
     type(spin("m_maxY"), "50");
 
     // The count and the prefix leave Generate alone: Generate reports them.

@@ -11,6 +11,8 @@
 #include "formats/data_set.h"
 
 #include "literal_oracles.h"
+#include "model_fixtures.h"
+#include "partial_folders.h"
 #include "random/poisson.h"
 #include "test_support.h"
 
@@ -21,6 +23,7 @@ namespace fs = std::filesystem;
 using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
+using testing::counted;
 
 GenerationRequest request_for(const std::string& out, uint32_t count = 2) {
     GenerationRequest r;
@@ -98,7 +101,7 @@ TEST(SampledRun, DataSetsLoadInTheEstimatorWithTheSampledVoxels) {
     ASSERT_GT(plan.ball_count, 10);
     {
         BallSources sources;
-        GenerationRun run(r, plan.ball_count, sources);
+        GenerationRun run(r, plan, sources);
         run_sliced(run);
         ASSERT_FALSE(run.failed()) << run.error();
         EXPECT_TRUE(run.finished());
@@ -144,10 +147,10 @@ TEST(SampledRun, SlicedRunWritesTheSameFilesAsARunInOneGo) {
     const GenerationRequest whole = request_for(whole_dir.path().string());
     BallSources sources;
     Random::set_seed(0.33);
-    GenerationRun a(sliced, plan_run(sliced).ball_count, sources);
+    GenerationRun a(sliced, plan_run(sliced), sources);
     run_sliced(a);
     Random::set_seed(0.33);
-    GenerationRun b(whole, plan_run(whole).ball_count, sources);
+    GenerationRun b(whole, plan_run(whole), sources);
     EXPECT_FALSE(b.advance(std::chrono::milliseconds(60000)));
     const std::vector<std::string> names = tree(whole_dir.path());
     ASSERT_EQ(names, tree(sliced_dir.path()));
@@ -166,7 +169,7 @@ TEST(SampledRun, SuccessiveRunsContinueTheStream) {
     Random::set_seed(0.44);
     for (const ScratchDir* dir : {&first, &second}) {
         const GenerationRequest r = request_for(dir->path().string(), 1);
-        GenerationRun run(r, plan_run(r).ball_count, sources);
+        GenerationRun run(r, plan_run(r), sources);
         run_sliced(run);
     }
     EXPECT_NE(read_file(first / "p000/pslice006.pbm"), read_file(second / "p000/pslice006.pbm"));
@@ -200,7 +203,7 @@ TEST(SampledRun, SeedGivesTheSameDataSetsInEveryBuild) {
         seed_from_time(1733650000);
         const RunPlan plan = plan_run(r);
         BallSources sources;
-        GenerationRun run(r, plan.ball_count, sources);
+        GenerationRun run(r, plan, sources);
         run_sliced(run);
         uint64_t hash = 1469598103934665603ull;
         for (const std::string& name : tree(dir.path())) {
@@ -221,7 +224,7 @@ TEST(SampledRun, SeedGivesTheSameDataSetsInEveryBuild) {
 TEST(SampledRun, NoBallsGiveEmptySlices) {
     ScratchDir dir;
     BallSources sources;
-    GenerationRun run(request_for(dir.path().string(), 3), 0, sources);
+    GenerationRun run(request_for(dir.path().string(), 3), counted(0), sources);
     run_sliced(run);
     EXPECT_FALSE(run.failed());
     EXPECT_EQ(run.progress(), 100);
@@ -232,7 +235,7 @@ TEST(SampledRun, NoBallsGiveEmptySlices) {
 TEST(SampledRun, CountZeroWritesNothing) {
     ScratchDir dir;
     BallSources sources;
-    GenerationRun run(request_for(dir.path().string(), 0), 5, sources);
+    GenerationRun run(request_for(dir.path().string(), 0), counted(5), sources);
     EXPECT_FALSE(run.advance(std::chrono::milliseconds(0)));
     EXPECT_TRUE(run.finished());
     EXPECT_TRUE(tree(dir.path()).empty());
@@ -242,7 +245,7 @@ TEST(SampledRun, MissingOutputDirectoryStopsAtTheFirstDataSet) {
     ScratchDir dir;
     BallSources sources;
     Random::set_seed(0.5);
-    GenerationRun run(request_for(dir / "missing"), 3, sources);
+    GenerationRun run(request_for(dir / "missing"), counted(3), sources);
     EXPECT_FALSE(run.advance(std::chrono::milliseconds(1000)));
     EXPECT_TRUE(run.failed());
     EXPECT_EQ(run.error(), "Error creating directory " + (dir / "missing/p000") + "!");
@@ -254,7 +257,7 @@ TEST(SampledRun, FailureKeepsTheEarlierDataSetsAndMakesNoLaterOnes) {
     write_file(dir / "p001", "in the way");
     BallSources sources;
     Random::set_seed(0.5);
-    GenerationRun run(request_for(dir.path().string(), 3), 4, sources);
+    GenerationRun run(request_for(dir.path().string(), 3), counted(4), sources);
     run_sliced(run);
     EXPECT_TRUE(run.failed());
     EXPECT_EQ(run.error(), "Error creating directory " + (dir / "p001") + "!");
@@ -270,11 +273,10 @@ TEST(SampledRun, CancelKeepsTheCompleteDataSetsAndRemovesTheUnfinishedOne) {
     for (const ScratchDir* dir : {&whole_dir, &cancelled_dir}) {
         const GenerationRequest r = request_for(dir->path().string(), 3);
         Random::set_seed(0.5);
-        GenerationRun run(r, plan_run(r).ball_count, sources);
+        GenerationRun run(r, plan_run(r), sources);
         if (dir == &cancelled_dir) {
             // Into the second data set's slices.
-            const std::string partial = partial_directory(*dir / "p001");
-            while (!fs::exists(partial + "/pslice004.pbm")) {
+            while (!fs::exists(testing::partial_folder_of(*dir / "p001") + "/pslice004.pbm")) {
                 ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
             }
             run.cancel();

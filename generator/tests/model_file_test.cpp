@@ -12,6 +12,7 @@
 #include "formats/data_set.h"
 #include "generator_run.h"
 #include "model_fixtures.h"
+#include "partial_folders.h"
 #include "radius_law.h"
 #include "random/random.h"
 #include "test_support.h"
@@ -23,6 +24,7 @@ namespace fs = std::filesystem;
 using talvik::testing::read_file;
 using talvik::testing::ScratchDir;
 using talvik::testing::write_file;
+using testing::counted;
 
 formats::ModelRecord small_record() {
     formats::ModelRecord r;
@@ -31,6 +33,8 @@ formats::ModelRecord small_record() {
     r.parameters.max_z = 6;
     r.parameters.lambda = 0.1;
     r.seed = 1733650000;
+    r.skip = 2218;
+    r.reproduce = "--batch --x 4";
     r.balls = 17;
     r.mean_count = 52.5;
     r.truth.radius_law = {0.0, 0.4, 0.6};
@@ -51,6 +55,7 @@ TEST(ModelFile, OneLinePerValueRealsWithSeventeenDigits) {
               "p1 = 1\n"
               "p2 = 3.5\n"
               "seed = 1733650000\n"
+              "skip = 2218\n"
               "balls = 17\n"
               "mean_count = 52.5\n"
               "V3 = 0.75\n"
@@ -63,7 +68,8 @@ TEST(ModelFile, OneLinePerValueRealsWithSeventeenDigits) {
               "p_r0 = 0\n"
               "p_r1 = 0.40000000000000002\n"
               "p_r2 = 0.59999999999999998\n"
-              "measured_V3 = 0.69999999999999996\n");
+              "measured_V3 = 0.69999999999999996\n"
+              "reproduce = --batch --x 4\n");
     EXPECT_EQ(formats::model_file_path("out/ball007"), "out/ball007/model.txt");
 }
 
@@ -154,7 +160,7 @@ RunPlan run_seeded(const GenerationRequest& request) {
     const RunPlan plan = plan_run(request);
     EXPECT_TRUE(plan.ok) << plan.error;
     BallSources sources;
-    GenerationRun run(request, plan.ball_count, sources);
+    GenerationRun run(request, plan, sources);
     while (run.advance(std::chrono::milliseconds(100))) {
     }
     EXPECT_FALSE(run.failed()) << run.error();
@@ -170,6 +176,8 @@ TEST(ModelFileOfARun, EveryDataSetGetsItsModelAfterItsSlices) {
         formats::ModelRecord expected;
         expected.parameters = request.model;
         expected.seed = 1733650000;
+        expected.skip = plan.draws_before;
+        expected.reproduce = reproduce_options(request, 1733650000, plan.draws_before);
         expected.balls = plan.ball_count;
         expected.mean_count = plan.mu;
         expected.truth = model_truth(request.model);
@@ -187,12 +195,12 @@ TEST(ModelFileOfARun, AFailureToWriteItStopsTheRunLikeASlice) {
         ScratchDir dir;
         BallSources sources;
         Random::set_seed(0.5);
-        GenerationRun run(request_for(dir.path().string(), 2), 5, sources);
+        GenerationRun run(request_for(dir.path().string(), 2), counted(5), sources);
         // Once the first data set's slices are written, something is put in model.txt's way.
-        const std::string partial = partial_directory(dir / "m000");
-        while (!fs::exists(partial + "/mslice008.pbm")) {
+        while (!fs::exists(testing::partial_folder_of(dir / "m000") + "/mslice008.pbm")) {
             ASSERT_TRUE(run.advance(std::chrono::milliseconds(0)));
         }
+        const std::string partial = testing::partial_folder_of(dir / "m000");
         if (full) {
             ASSERT_EQ(::symlink("/dev/full", (partial + "/model.txt").c_str()), 0);
         } else {

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "boolean_model.h"
+#include "generator_run.h"
 
 namespace brisolt::testing {
 
@@ -17,6 +18,14 @@ inline formats::ModelParameters cube_model(const std::string& law, double p1, do
     p.parameter1 = p1;
     p.parameter2 = p2;
     return p;
+}
+
+// A run's plan with a ball count of the test's choosing.
+inline RunPlan counted(int32_t ball_count) {
+    RunPlan plan;
+    plan.ok = true;
+    plan.ball_count = ball_count;
+    return plan;
 }
 
 }  // namespace brisolt::testing

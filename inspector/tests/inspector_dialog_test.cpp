@@ -401,6 +401,50 @@ TEST_F(InspectorDialog, PreviousAndNextFollowTheEstimatorsOrderAndStopAtTheEnds)
     EXPECT_EQ(dimension() + " " + position(), "8x1 slice 3 of 4");
 }
 
+// Stepping onto a broken slice keeps the last results but says whose they are, and every try
+// at the broken slice shows its error; stepping past it shows the next slice's own results.
+TEST_F(InspectorDialog, KeptResultsNameTheirFileAndEveryReadOfABrokenSliceIsReported) {
+    const QString a = slice("a.pbm", "P4 20 10\n" + std::string(30, '\xFF'));
+    slice("b.pbm", "P4 20 10\n" + std::string(30, '\x0F'));
+    const QString c = slice("c.pbm", "P4 20 10\n" + std::string(29, '\x00'));
+    QLabel* note = child<QLabel>("keptNote");
+    browse_to(a);
+    click_info();
+    QTest::mouseClick(next(), Qt::LeftButton);
+    EXPECT_FALSE(note->isVisible());
+    QTest::mouseClick(next(), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].text, "Error reading data from PBM file '" + c + "'!");
+    EXPECT_EQ(path_field()->text(), c);
+    EXPECT_EQ(position(), "slice 3 of 3");
+    EXPECT_EQ(count(), "80");  // b's, and named so
+    EXPECT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text(),
+              "c.pbm could not be read: the numbers and the picture are those of b.pbm.");
+    click_info();
+    QTest::keyClick(path_field(), Qt::Key_Return);
+    EXPECT_EQ(messages.size(), 3u);
+    EXPECT_TRUE(note->isVisible());
+    QTest::mouseClick(previous(), Qt::LeftButton);
+    EXPECT_EQ(count(), "80");
+    EXPECT_FALSE(note->isVisible());
+
+    // Previous over a broken first slice, then back past it.
+    slice("a.pbm", "P4 20 10\n");
+    slice("c.pbm", "P4 20 10\n" + std::string(30, '\xFF'));
+    QTest::mouseClick(previous(), Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 4u);
+    EXPECT_EQ(position(), "slice 1 of 3");
+    EXPECT_EQ(note->text(),
+              "a.pbm could not be read: the numbers and the picture are those of b.pbm.");
+    QTest::mouseClick(next(), Qt::LeftButton);
+    QTest::mouseClick(next(), Qt::LeftButton);
+    EXPECT_EQ(count(), "200");
+    EXPECT_EQ(position(), "slice 3 of 3");
+    EXPECT_FALSE(note->isVisible());
+    EXPECT_EQ(messages.size(), 4u);
+}
+
 TEST_F(InspectorDialog, FileGivenAtStartIsInspectedAsIfPickedWithBrowse) {
     slice("given.pbm", "P4 10 3\n" + std::string(6, '\xFF'));
     const QString was = QDir::currentPath();
