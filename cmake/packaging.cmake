@@ -66,4 +66,25 @@ Ferndel shows a slice: its size, its number of black pixels and its picture.")
   stereology_package_docs(stereology-dialogs dialogs_docs)
 endif()
 
+if(TARGET talvik_python)
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_NAME python3-talvik)
+  foreach(component PYTHON PYTHON_DOCS)
+    set(CPACK_COMPONENT_${component}_GROUP python)
+  endforeach()
+  # The module is built for one Python 3 version and takes numpy arrays; dpkg-shlibdeps adds
+  # the C and C++ libraries.
+  math(EXPR next_minor "${Python3_VERSION_MINOR} + 1")
+  set(python_version ${Python3_VERSION_MAJOR}.${Python3_VERSION_MINOR})
+  set(CPACK_DEBIAN_PYTHON_PACKAGE_DEPENDS
+    "python3 (>= ${python_version}), python3 (<< ${Python3_VERSION_MAJOR}.${next_minor}), python3-numpy")
+  set(CPACK_DEBIAN_PYTHON_DESCRIPTION
+    "intrinsic volumes of 3D binary images for Python (stereology)
+The Python module talvik estimates the intrinsic volume densities V2, V1 and
+V0 of a 3D binary image held in a numpy array, with the same numbers as the
+talvik program: talvik.estimate(volume, balls, epsilon, adaptive=True) gives
+the estimates, their standard errors and every shell's volume fraction. It
+also reads and writes data sets (folders of PBM slices) and balls files.")
+  stereology_package_docs(python3-talvik python_docs)
+endif()
+
 include(CPack)

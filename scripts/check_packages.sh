@@ -38,6 +38,20 @@ else
     printf 'installed talvik printed\n%s\nmake demo prints\n%s\n' "$installed" "$expected" >&2
     status=1
 fi
+case " $names " in
+    *" python3-talvik "*)
+        # Debian's python3 finds the installed module by itself, from any folder.
+        got=$(cd / && /usr/bin/python3 -c "import talvik
+v = talvik.estimate(talvik.load_data_set('/usr/share/stereology/boolean64'),
+                    '/usr/share/stereology/balls_r1-5.txt', 5)
+print('V2: %20.16f\\nV1: %20.16f\\nV0: %20.16f' % (v.V2, v.V1, v.V0))")
+        if [ "$got" = "$expected" ]; then
+            echo "installed Python module: the same three lines"
+        else
+            printf 'the installed Python module printed\n%s\n' "$got" >&2
+            status=1
+        fi ;;
+esac
 for page in talvik Brisolt Quenbar Ferndel; do
     if dpkg -S "/usr/share/man/man1/$page.1.gz" >/dev/null 2>&1; then
         MANWIDTH=80 man "$page" >/dev/null 2>&1 || { echo "man $page fails" >&2; status=1; }
