@@ -13,6 +13,8 @@ packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages parallel imagemagick"
 # The locale definitions from which the tests make de_DE.UTF-8, a locale with a decimal comma.
 packages="$packages locales"
+# The manual pages' test renders them with man.
+packages="$packages man-db"
 # The Python module and its tests (Debian's python3), and the plot of its example.
 packages="$packages python3-dev pybind11-dev python3-numpy python3-pytest python3-tifffile"
 packages="$packages python3-matplotlib"
