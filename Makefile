@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build demo test test-slurm test-arm64 sanitize fuzz hardening bench accuracy clean
+.PHONY: all deps configure build demo test test-slurm test-arm64 sanitize fuzz hardening bench accuracy package test-package clean
 
 all: build
 
@@ -54,6 +54,17 @@ fuzz: deps
 	cd $(BUILD)-fuzz && ctest --output-on-failure -j $(JOBS)
 
 hardening: sanitize fuzz
+
+# The Debian packages, into $(BUILD)/packages: stereology (talvik), stereology-dialogs and, where
+# the module is built, python3-talvik.
+package: build
+	cd $(BUILD) && cpack -G DEB -B packages
+
+# Installs the packages with apt-get, checks the installed talvik against `make demo` and its
+# manual page, removes them again, and runs lintian (errors fail).
+test-package: package
+	./scripts/install-deps.sh lintian
+	sh scripts/check_packages.sh $(BUILD)
 
 bench: build
 	./bench/run_benchmarks.sh $(BUILD)

@@ -15,6 +15,8 @@ packages="$packages parallel imagemagick"
 packages="$packages locales"
 # The distance kernels are written once for every SIMD target with Google Highway.
 packages="$packages libhwy-dev"
+# The manual pages' test renders them with man.
+packages="$packages man-db"
 # The Python module and its tests (Debian's python3), and the plot of its example.
 packages="$packages python3-dev pybind11-dev python3-numpy python3-pytest python3-tifffile"
 packages="$packages python3-matplotlib"
