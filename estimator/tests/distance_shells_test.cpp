@@ -299,8 +299,8 @@ TEST(ShellCounts, EveryPathCountsEachBlockAsTheVoxelByVoxelReferenceDoes) {
             EXPECT_EQ(word.totals, expected.totals) << what;
             EXPECT_EQ(word.by_block, expected.by_block) << what;
             for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
-                const ShellCounts distance = distance_shell_counts(
-                    words, thresholds, 0, threads, blocks, {nullptr, piece_bytes});
+                const ShellCounts distance = distance_shell_counts(words, thresholds, 0, threads,
+                                                                   blocks, {nullptr, piece_bytes});
                 EXPECT_EQ(distance.totals, expected.totals) << what;
                 EXPECT_EQ(distance.by_block, expected.by_block) << what;
             }
