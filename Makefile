@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build demo test test-slurm sanitize fuzz hardening bench accuracy package test-package clean
+.PHONY: all deps configure build demo test test-slurm test-arm64 sanitize fuzz hardening bench accuracy package test-package clean
 
 all: build
 
@@ -30,6 +30,12 @@ test: build
 test-slurm: build
 	./scripts/install-deps.sh slurm-wlm munge
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -L slurm
+
+# The distance kernels' tests on arm64 (NEON, SVE, SVE2), cross-compiled and run under qemu;
+# installs the cross compiler, qemu and the arm64 libraries first.
+test-arm64:
+	./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user-static libhwy-dev:arm64 googletest
+	./scripts/arm64_kernel_tests.sh $(BUILD)-arm64
 
 # The libraries and programs that need no window, and their tests, under AddressSanitizer and
 # UndefinedBehaviorSanitizer.

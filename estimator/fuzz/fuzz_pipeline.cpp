@@ -95,8 +95,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             static_cast<double>(volume) / static_cast<double>(window_size(w, h, s));
     }
     if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
-        const distance::KernelChoice kernels =
-            count % 2 ? distance::KernelChoice::portable : distance::KernelChoice::fastest;
+        // Each input on one of the SIMD targets that the processor runs.
+        std::vector<const distance::KernelSet*> targets;
+        for (const distance::KernelSet* set : distance::compiled_kernel_sets()) {
+            if (distance::runs_here(*set)) {
+                targets.push_back(set);
+            }
+        }
+        const distance::KernelSet* kernels = targets[(count + w) % targets.size()];
         // Blocks of the window from 1 voxel up: the blocks of every shell add up to its total.
         const WindowBlocks blocks = WindowBlocks::split(w, h, s, 3, 1 + s % 4);
         const ShellCounts counts =
