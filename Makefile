@@ -6,7 +6,7 @@ CMAKE_FLAGS ?=
 
 FUZZ_SECONDS ?= 20
 
-.PHONY: all deps configure build demo test test-slurm sanitize fuzz hardening bench accuracy clean
+.PHONY: all deps configure build demo test test-slurm test-arm64 sanitize fuzz hardening bench accuracy package test-package clean
 
 all: build
 
@@ -31,6 +31,12 @@ test-slurm: build
 	./scripts/install-deps.sh slurm-wlm munge
 	cd $(BUILD) && ctest --output-on-failure --no-tests=error -L slurm
 
+# The distance kernels' tests on arm64 (NEON, SVE, SVE2), cross-compiled and run under qemu;
+# installs the cross compiler, qemu and the arm64 libraries first.
+test-arm64:
+	./scripts/install-deps.sh g++-aarch64-linux-gnu qemu-user-static libhwy-dev:arm64 googletest
+	./scripts/arm64_kernel_tests.sh $(BUILD)-arm64
+
 # The libraries and programs that need no window, and their tests, under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 sanitize: deps
@@ -48,6 +54,17 @@ fuzz: deps
 	cd $(BUILD)-fuzz && ctest --output-on-failure -j $(JOBS)
 
 hardening: sanitize fuzz
+
+# The Debian packages, into $(BUILD)/packages: stereology (talvik), stereology-dialogs and, where
+# the module is built, python3-talvik.
+package: build
+	cd $(BUILD) && cpack -G DEB -B packages
+
+# Installs the packages with apt-get, checks the installed talvik against `make demo` and its
+# manual page, removes them again, and runs lintian (errors fail).
+test-package: package
+	./scripts/install-deps.sh lintian
+	sh scripts/check_packages.sh $(BUILD)
 
 bench: build
 	./bench/run_benchmarks.sh $(BUILD)

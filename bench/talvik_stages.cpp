@@ -13,6 +13,7 @@
 
 #include "driver/engines.h"
 #include "driver/run.h"
+#include "formats/errors.h"
 #include "literal_engine.h"
 
 namespace {
@@ -69,9 +70,14 @@ int main(int argc, char** argv) {
         std::fputs("usage: talvik_stages fast|literal <talvik arguments>\n", stderr);
         return 2;
     }
-    const talvik::RunEngines inner =
-        fast ? talvik::estimator_engines(talvik::engine_settings_from_environment())
-             : talvik::oracle::literal_engines();
+    talvik::RunEngines inner;
+    try {
+        inner = fast ? talvik::estimator_engines(talvik::engine_settings_from_environment())
+                     : talvik::oracle::literal_engines();
+    } catch (const formats::FatalError& error) {
+        std::fprintf(stderr, "talvik_stages: %s", error.what());
+        return 1;
+    }
     Stages stages;
     talvik::RunEngines timed;
     timed.shell_counter = [&](formats::WordVolume x,

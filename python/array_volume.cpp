@@ -9,10 +9,7 @@
 #include <vector>
 
 #include "parallel/parallel_for.h"
-
-#if defined(__x86_64__)
-#include <immintrin.h>
-#endif
+#include "python/byte_rows.h"
 
 namespace pytalvik {
 namespace {
@@ -66,46 +63,18 @@ bool convert_row_elements(const char* row, int64_t width, int64_t stride, bool b
     return true;
 }
 
-#if defined(__x86_64__)
-// Whole words of a row of one-byte elements, 64 voxels from two 32-byte compares. Returns
-// whether any byte has a bit above bit 0 (an integer that is neither 0 nor 1).
-__attribute__((target("avx2"))) bool byte_words_avx2(const char* row, int64_t words,
-                                                     uint64_t* out) {
-    const __m256i zero = _mm256_setzero_si256();
-    __m256i seen = zero;
-    for (int64_t w = 0; w < words; ++w) {
-        const __m256i low = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 64 * w));
-        const __m256i high =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(row + 64 * w + 32));
-        seen = _mm256_or_si256(seen, _mm256_or_si256(low, high));
-        const uint64_t low_zero =
-            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(low, zero)));
-        const uint64_t high_zero =
-            static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(high, zero)));
-        out[w] = ~(low_zero | high_zero << 32);
-    }
-    return !_mm256_testz_si256(seen, _mm256_set1_epi8(static_cast<char>(0xFE)));
-}
-
-bool has_avx2() {
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported;
-}
-#endif
-
-// One row of one-byte elements stored side by side, a word at a time where the processor
-// has AVX2 and eight at a time after that; false when an integer byte is neither 0 nor 1 (the
+// One row of one-byte elements stored side by side, a word at a time with the processor's
+// vectors and eight at a time after that; false when an integer byte is neither 0 nor 1 (the
 // caller then finds it element by element). Reading the array is most of the work.
 bool convert_byte_row(const char* row, int64_t width, bool boolean, uint64_t* out) {
     uint64_t bad = 0;
     int64_t x = 0;
-#if defined(__x86_64__)
-    if (has_avx2()) {
-        const int64_t words = width / 64;
-        bad = byte_words_avx2(row, words, out) && !boolean;
+    const int64_t words = width / 64;
+    const int found = byte_row_words(reinterpret_cast<const uint8_t*>(row), words, out);
+    if (found >= 0) {
+        bad = found == 1 && !boolean;
         x = words * 64;
     }
-#endif
     for (; x + 8 <= width; x += 8) {
         uint64_t v = element<uint64_t>(row + x);
         if (boolean) {

@@ -50,15 +50,21 @@ struct Result {
 };
 
 // The one place where talvik's estimate becomes the module's result. The fixed fit uses every
-// ball and has no standard errors; once talvik::Estimate carries /a's standard errors, its k
-// and its warnings, they are copied here when `adaptive` is set.
+// ball and has no standard errors; /a adds its standard errors, its k and its warnings.
 Result result_of(talvik::Estimate estimate, bool adaptive) {
     Result result;
     result.volumes = estimate.volumes;
-    result.balls_used = estimate.fractions.size();
+    result.balls_used = estimate.balls_used;
     result.fractions = std::move(estimate.fractions);
     result.de = std::move(estimate.de);
     result.adaptive = adaptive;
+    if (adaptive) {
+        const talvik::IntrinsicVolumes& se = estimate.standard_errors;
+        result.standard_errors = std::array<double, 3>{se.v2, se.v1, se.v0};
+        for (talvik::EstimateWarning& warning : estimate.warnings) {
+            result.warnings.push_back(std::move(warning.text));
+        }
+    }
     return result;
 }
 
@@ -157,12 +163,6 @@ unsigned environment_threads() {
 
 Result estimate_array(const py::handle& volume, const py::handle& balls, int64_t epsilon,
                       bool adaptive, std::optional<int64_t> threads, bool store_de) {
-    // With talvik's /a in the estimator, adaptive asks it of the request here, and
-    // result_of() copies its standard errors, k and warnings.
-    if (adaptive) {
-        throw py::value_error(
-            "adaptive=True needs talvik's /a estimate, which this build does not have");
-    }
     talvik::EngineSettings settings = talvik::engine_settings_from_environment();
     if (threads) {
         if (*threads < 1 || *threads > talvik::kMaxThreads) {
@@ -204,7 +204,7 @@ Result estimate_array(const py::handle& volume, const py::handle& balls, int64_t
             file = formats::read_balls_file(balls_path);
         }
         const talvik::EstimateRequest request{"volume", held ? held->path : balls_path,
-                                              static_cast<int32_t>(epsilon - 1)};
+                                              static_cast<int32_t>(epsilon - 1), adaptive};
         std::function<void(const formats::BallsFile&)> store;
         if (store_de) {
             store = [&](const formats::BallsFile& completed) {
@@ -380,7 +380,8 @@ volume: a 3D numpy array (z, y, x) of bool, or of integers 0 and 1; true marks t
     in a slice). It is read in place, not copied.
 balls: the discretized-balls file's path, or a talvik.Balls from read_balls().
 epsilon: the epsilon ball, counted from 1 (talvik's /e).
-adaptive: talvik's /a (standard errors, the balls chosen from the data); not in this build.
+adaptive: talvik's /a: the balls 1..balls_used chosen from the data, and standard errors
+  from a block jackknife.
 threads: the number of threads; by default TALVIK_THREADS, else every core.
 store_de: with a path whose balls lack correction values, write the computed values into the
     file as talvik does. Without it the file is never touched; a talvik.Balls keeps them.

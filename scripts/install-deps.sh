@@ -13,14 +13,32 @@ packages="$packages clang-14 libclang-rt-14-dev"
 packages="$packages parallel imagemagick"
 # The locale definitions from which the tests make de_DE.UTF-8, a locale with a decimal comma.
 packages="$packages locales"
+# The distance kernels are written once for every SIMD target with Google Highway.
+packages="$packages libhwy-dev"
+# The manual pages' test renders them with man.
+packages="$packages man-db"
 # The Python module and its tests (Debian's python3), and the plot of its example.
 packages="$packages python3-dev pybind11-dev python3-numpy python3-pytest python3-tifffile"
 packages="$packages python3-matplotlib"
 packages="$packages $*"
 
+# Packages of another architecture (name:arm64) need it added to dpkg first.
+for p in $packages; do
+    case "$p" in
+    *:*)
+        arch=${p#*:}
+        if ! dpkg --print-foreign-architectures | grep -qx "$arch"; then
+            if [ "$(id -u)" -eq 0 ]; then dpkg --add-architecture "$arch"; else sudo dpkg --add-architecture "$arch"; fi
+        fi
+        ;;
+    esac
+done
+
+# A package installed for two architectures must be named with the native one.
+native=$(dpkg --print-architecture)
 missing=""
 for p in $packages; do
-    dpkg -s "$p" >/dev/null 2>&1 || missing="$missing $p"
+    dpkg -s "$p" >/dev/null 2>&1 || dpkg -s "$p:$native" >/dev/null 2>&1 || missing="$missing $p"
 done
 [ -z "$missing" ] && exit 0
 

@@ -11,6 +11,7 @@
 #include "formats/balls_file.h"
 #include "formats/word_volume.h"
 #include "morphology/euler_count.h"
+#include "shells/distance_kernels.h"
 #include "shells/shell_counter.h"
 
 namespace talvik {
@@ -20,10 +21,15 @@ inline constexpr unsigned kMaxThreads = 256;
 
 // Every setting that talvik reads from its environment.
 struct EngineSettings {
-    unsigned threads = 1;       // TALVIK_THREADS when a positive number, else every core
+    unsigned threads = 1;       // TALVIK_THREADS when a positive number, else every usable CPU
     bool distance_path = true;  // false when TALVIK_WORD_PATH=1
+    // The distance kernels of the SIMD target that TALVIK_SIMD names; null for the best that
+    // the processor runs.
+    const distance::KernelSet* kernels = nullptr;
 };
 
+// Throws formats::FatalError when TALVIK_SIMD names no target, or one that this processor
+// cannot run.
 EngineSettings engine_settings_from_environment();
 
 struct RunEngines {

@@ -108,8 +108,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         std::abort();
     }
     if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
-        const distance::KernelChoice kernels =
-            count % 2 ? distance::KernelChoice::portable : distance::KernelChoice::fastest;
+        // Each input on one of the SIMD targets that the processor runs.
+        std::vector<const distance::KernelSet*> targets;
+        for (const distance::KernelSet* set : distance::compiled_kernel_sets()) {
+            if (distance::runs_here(*set)) {
+                targets.push_back(set);
+            }
+        }
+        const distance::KernelSet* kernels = targets[(count + w) % targets.size()];
         // The blocks of every shell add up to its total.
         const ShellCounts counts =
             distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2, blocks,

@@ -41,11 +41,12 @@ bool in_window(const ReferencePlanes& v, int32_t x, int32_t y, int32_t z) {
 }  // namespace
 
 ReferencePlanes::ReferencePlanes(int32_t width, int32_t height, int32_t slices,
-                                 size_t words_per_row)
+                                 size_t words_per_row, int32_t first_row)
     : width_(width),
       height_(height),
       slices_(slices),
       words_per_row_(words_per_row),
+      first_row_(first_row),
       planes_(static_cast<size_t>(std::max(slices, 0)), nullptr) {}
 
 ReferencePlanes::ReferencePlanes(const formats::WordVolume& volume)

@@ -18,10 +18,12 @@ inline constexpr int32_t kSearchReach = 5;
 // Planes the caller did not give are never read: the search looks at most kSearchReach planes away.
 class ReferencePlanes {
   public:
-    ReferencePlanes(int32_t width, int32_t height, int32_t slices, size_t words_per_row);
+    // The planes given hold rows first_row and on (a band of rows of a plane).
+    ReferencePlanes(int32_t width, int32_t height, int32_t slices, size_t words_per_row,
+                    int32_t first_row = 0);
     // Every plane of the volume.
     explicit ReferencePlanes(const formats::WordVolume& volume);
-    // Plane z, laid out as a plane of a WordVolume of the same shape.
+    // Plane z from row first_row on, laid out as the rows of a WordVolume of the same shape.
     void set_plane(int32_t z, const uint64_t* words) { planes_[static_cast<size_t>(z)] = words; }
 
     int32_t width() const { return width_; }
@@ -29,7 +31,7 @@ class ReferencePlanes {
     int32_t slices() const { return slices_; }
     bool get(int32_t x, int32_t y, int32_t z) const {
         const uint64_t* row =
-            planes_[static_cast<size_t>(z)] + static_cast<size_t>(y) * words_per_row_;
+            planes_[static_cast<size_t>(z)] + static_cast<size_t>(y - first_row_) * words_per_row_;
         return (row[x / 64] >> (x % 64)) & 1u;
     }
 
@@ -38,6 +40,7 @@ class ReferencePlanes {
     int32_t height_;
     int32_t slices_;
     size_t words_per_row_;
+    int32_t first_row_;
     std::vector<const uint64_t*> planes_;
 };
 

@@ -1,11 +1,14 @@
 // The row kernels of the capped squared-distance transform, for 8-bit and 16-bit distances.
 // Values saturate at the type's maximum, which lies above every cap in use, so a sum is exact
-// whenever it matters (at or below the cap). Each kernel exists as plain C++ and, where the
-// processor has AVX-512BW, with 512-bit vectors and mask registers; both give the same values.
+// whenever it matters (at or below the cap). The kernels are written once with Highway and
+// compiled for every SIMD target of the architecture (AVX-512, AVX2, SSE4, SSSE3 on x86-64;
+// NEON and SVE on ARM; a plain one everywhere); every target gives the same values.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace talvik::distance {
 
@@ -39,12 +42,35 @@ struct Kernels {
                          uint64_t* counts);
 };
 
-enum class KernelChoice {
-    fastest,   // the vector kernels where the processor has them
-    portable,  // plain C++ everywhere
+// The kernels of one SIMD target.
+struct KernelSet {
+    const char* name;  // as TALVIK_SIMD names it: "avx512", "avx2", "sse4", "neon", "scalar", ...
+    int64_t target;    // Highway's bit for the target
+    size_t (*vector_bytes)();  // bytes that one vector of the kernels holds (at most a block)
+    Kernels<uint8_t> bytes;
+    Kernels<uint16_t> words;
+
+    template <class E>
+    const Kernels<E>& of() const {
+        if constexpr (sizeof(E) == 1) {
+            return bytes;
+        } else {
+            return words;
+        }
+    }
 };
 
-template <class E>
-const Kernels<E>& kernels(KernelChoice choice);
+// Every kernel set compiled in, best first; the last runs on every processor.
+const std::vector<const KernelSet*>& compiled_kernel_sets();
+
+// Whether this processor runs the set's instructions.
+bool runs_here(const KernelSet& set);
+
+// The best set this processor runs, by Highway's dynamic dispatch (which its per-target tests
+// restrict to one target at a time).
+const KernelSet& dispatched_kernel_set();
+
+// The compiled set of that name, or null.
+const KernelSet* kernel_set_named(const std::string& name);
 
 }  // namespace talvik::distance

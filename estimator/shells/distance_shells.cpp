@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <bit>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include "formats/integer_sqrt.h"
@@ -14,8 +16,8 @@ namespace talvik {
 namespace {
 
 using distance::kBlock;
-using distance::KernelChoice;
 using distance::Kernels;
+using distance::KernelSet;
 
 size_t round_up(size_t n, size_t block) {
     return (n + block - 1) / block * block;
@@ -61,63 +63,96 @@ class PlaneTransform {
           sources_(static_cast<size_t>(span_)),
           rows_(static_cast<size_t>(span_)),
           slots_(static_cast<size_t>(span_)),
-          adds_(static_cast<size_t>(span_)) {}
+          adds_(static_cast<size_t>(span_)) {
+        // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the kernel
+        // can take the two rows at one distance together.
+        for (int32_t j = 0; j < span_; ++j) {
+            order_.push_back(j % 2 ? -(j + 1) / 2 : j / 2);
+            order_adds_.push_back(static_cast<E>(order_.back() * order_.back()));
+        }
+        // For a small reach, the list of every row within reach for each ring position.
+        if (span_ <= kListedSpan) {
+            for (int32_t home = 0; home < span_; ++home) {
+                for (const int32_t dy : order_) {
+                    const int32_t slot = (home + dy + span_) % span_;
+                    listed_rows_.push_back(ring_.data() + static_cast<size_t>(slot) * stride_);
+                }
+            }
+        }
+    }
 
     int32_t reach() const { return reach_; }
 
     // Rows y0 <= y < y1 of one plane. planes[reach + dz] is the source plane dz away
-    // (-reach <= dz <= reach), laid out as in a WordVolume, or null outside the volume.
-    // emit(y, values) receives the distances, values[x] for x0 <= x < x1, or nullptr when all
-    // of them are beyond the limit.
+    // (-reach <= dz <= reach), laid out as in a WordVolume from row `first_row` on (the rows
+    // within reach of y0 .. y1 - 1 at least), or null outside the volume. emit(y, values)
+    // receives the distances, values[x] for x0 <= x < x1, or nullptr when all of them are
+    // beyond the limit.
     template <class Emit>
-    void run(const uint64_t* const* planes, int32_t y0, int32_t y1, size_t x0, size_t x1,
-             const Emit& emit) {
+    void run(const uint64_t* const* planes, int32_t first_row, int32_t y0, int32_t y1, size_t x0,
+             size_t x1, const Emit& emit) {
         const size_t first_block = x0 / kBlock;
         const size_t end_block = round_up(x1, kBlock) / kBlock;
         // Blocks whose values can reach a block along x.
         const size_t near = round_up(static_cast<size_t>(reach_), kBlock) / kBlock;
         int32_t next = std::max(0, y0 - reach_);
+        // Of the last `span_` rows made, those with a bit within reach.
+        int32_t made = 0;
+        int32_t filled_made = 0;
         for (int32_t y = y0; y < y1; ++y) {
             // The ring holds the rows y - reach .. y + reach, each along z already.
             for (; next <= std::min(height_ - 1, y + reach_); ++next) {
                 for (size_t k = 0; k < sources_.size(); ++k) {
                     sources_[k] = planes[k] != nullptr
-                                      ? planes[k] + static_cast<size_t>(next) * words_
+                                      ? planes[k] + static_cast<size_t>(next - first_row) * words_
                                       : clear_.data();
                 }
                 const size_t slot = static_cast<size_t>(next % span_);
+                filled_made -= made >= span_ ? filled_[slot] : 0;
                 filled_[slot] = kernels_.from_bits(sources_.data(), reach_, words_, cap_,
                                                    ring_.data() + slot * stride_,
                                                    ring_active_.data() + slot * sets_);
+                filled_made += filled_[slot];
+                made = std::min(made + 1, span_);
             }
+            // The rows within reach that have a bit within reach: the others are at the cap.
             size_t count = 0;
-            // The rows within reach by distance, dy = 0, -1, 1, -2, 2, ..., so that the
-            // kernel can take the two rows at one distance together.
+            const E* const* rows = rows_.data();
+            const E* adds = adds_.data();
             const int32_t home = y % span_;
-            for (int32_t j = 0; j <= 2 * reach_; ++j) {
-                const int32_t dy = j % 2 ? -(j + 1) / 2 : j / 2;
-                const int32_t row = y + dy;
-                if (row < 0 || row >= height_) {
-                    continue;
+            if (span_ <= kListedSpan && y - reach_ >= 0 && y + reach_ < height_ &&
+                filled_made == span_) {
+                // Every row of the ring: the list is ready.
+                count = static_cast<size_t>(span_);
+                rows = listed_rows_.data() + static_cast<size_t>(home) * count;
+                adds = order_adds_.data();
+                for (size_t i = 0; i < sets_; ++i) {
+                    uint64_t active = 0;
+                    for (size_t slot = 0; slot < count; ++slot) {
+                        active |= ring_active_[slot * sets_ + i];
+                    }
+                    active_[i] = active;
                 }
-                const int32_t wrapped = home + dy;
-                const size_t slot = static_cast<size_t>(wrapped < 0        ? wrapped + span_
-                                                        : wrapped >= span_ ? wrapped - span_
-                                                                           : wrapped);
-                if (!filled_[slot]) {
-                    continue;  // no bit within reach: every value at the cap
+            } else {
+                for (const int32_t dy : order_) {
+                    const int32_t row = y + dy;
+                    int32_t slot = home + dy;
+                    slot += slot < 0 ? span_ : 0;
+                    slot -= slot >= span_ ? span_ : 0;
+                    const bool in_volume = row >= 0 && row < height_;
+                    slot = in_volume ? slot : 0;
+                    rows_[count] = ring_.data() + static_cast<size_t>(slot) * stride_;
+                    adds_[count] = static_cast<E>(dy * dy);
+                    slots_[count] = static_cast<size_t>(slot);
+                    count += in_volume && filled_[static_cast<size_t>(slot)];
                 }
-                rows_[count] = ring_.data() + slot * stride_;
-                adds_[count] = static_cast<E>(dy * dy);
-                slots_[count] = slot;
-                ++count;
-            }
-            for (size_t i = 0; i < sets_; ++i) {
-                uint64_t active = 0;
-                for (size_t r = 0; r < count; ++r) {
-                    active |= ring_active_[slots_[r] * sets_ + i];
+                for (size_t i = 0; i < sets_; ++i) {
+                    uint64_t active = 0;
+                    for (size_t r = 0; r < count; ++r) {
+                        active |= ring_active_[slots_[r] * sets_ + i];
+                    }
+                    active_[i] = active;
                 }
-                active_[i] = active;
             }
             if (count == 0) {
                 emit(y, nullptr);
@@ -131,8 +166,7 @@ class PlaneTransform {
             for_runs(
                 active_.data(), 0, words_,
                 [&](size_t a, size_t b) {
-                    kernels_.along_y(rows_.data(), adds_.data(), count, a * kBlock,
-                                     (b - a) * kBlock, line);
+                    kernels_.along_y(rows, adds, count, a * kBlock, (b - a) * kBlock, line);
                     kernels_.classify(line, a, b - a, limit_, within_.data(), beyond_.data());
                 },
                 [&](size_t a, size_t b) { std::fill(line + a * kBlock, line + b * kBlock, cap_); });
@@ -213,6 +247,11 @@ class PlaneTransform {
     std::vector<const E*> rows_;
     std::vector<size_t> slots_;
     std::vector<E> adds_;
+    std::vector<int32_t> order_;
+    std::vector<E> order_adds_;
+    // For span_ <= kListedSpan, the rows of the ring in order_ for each position of row y.
+    static constexpr int32_t kListedSpan = 64;
+    std::vector<const E*> listed_rows_;
 };
 
 // A corner voxel of some shell: its distance to (Xe)* and the correction's decision.
@@ -229,6 +268,35 @@ struct PieceCounts {
     std::vector<CornerVoxel> corners;
 };
 
+// The rings of (Xe)* planes, handed from piece to piece: a count keeps as many as run at once,
+// each of the largest size, where an allocator would keep freed ones of every size.
+class RingPool {
+  public:
+    explicit RingPool(size_t words) : words_(words) {}
+
+    std::unique_ptr<uint64_t[]> take() {
+        {
+            std::lock_guard lock(mutex_);
+            if (!free_.empty()) {
+                std::unique_ptr<uint64_t[]> ring = std::move(free_.back());
+                free_.pop_back();
+                return ring;
+            }
+        }
+        return std::make_unique_for_overwrite<uint64_t[]>(words_);
+    }
+
+    void give(std::unique_ptr<uint64_t[]> ring) {
+        std::lock_guard lock(mutex_);
+        free_.push_back(std::move(ring));
+    }
+
+  private:
+    size_t words_;
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<uint64_t[]>> free_;
+};
+
 struct Setup {
     const formats::WordVolume& x;
     int64_t epsilon;              // t of the epsilon ball
@@ -237,7 +305,9 @@ struct Setup {
     std::vector<int32_t> band_x;  // the edge correction's coordinates
     std::vector<bool> in_band_y;
     std::vector<bool> in_band_z;
-    KernelChoice choice;
+    const KernelSet& kernels;
+    int32_t halo;  // the rows and planes of (Xe)* that a voxel's count reads around it
+    RingPool* rings;
     const WindowBlocks& blocks;
 };
 
@@ -245,6 +315,11 @@ struct Setup {
 struct Piece {
     int32_t z0, z1, y0, y1;
 };
+
+// The rows of (Xe)* that a piece reads.
+std::pair<int32_t, int32_t> star_rows(const Piece& piece, int32_t halo, int32_t height) {
+    return {std::max(0, piece.y0 - halo), std::min(height, piece.y1 + halo)};
+}
 
 // The counts of a piece of the window. (Xe)* is made plane by plane into a ring that holds
 // the planes within reach of the current one, from the planes of X within the epsilon ball's
@@ -256,22 +331,27 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
     const int32_t h = x.height();
     const int32_t s = x.slices();
     const size_t wpr = x.words_per_row();
-    const size_t wpp = x.words_per_plane();
     const uint64_t last = x.last_word_mask();
-    const Kernels<Ee>& kernels_e = distance::kernels<Ee>(setup.choice);
-    const Kernels<Ed>& kernels_d = distance::kernels<Ed>(setup.choice);
+    const Kernels<Ee>& kernels_e = setup.kernels.of<Ee>();
+    const Kernels<Ed>& kernels_d = setup.kernels.of<Ed>();
     // Xe needs only which voxels lie within t_e of X; the shells need the distances.
     PlaneTransform<Ee> to_x(h, wpr, setup.epsilon, false, kernels_e);
     PlaneTransform<Ed> to_star(h, wpr, setup.largest, true, kernels_d);
-    const int32_t halo = std::max(to_star.reach(), kSearchReach);
+    const int32_t halo = setup.halo;
     const int32_t slots = 2 * halo + 1;
-    std::vector<uint64_t> star(static_cast<size_t>(slots) * wpp);
+    // Of each plane of (Xe)* the ring holds the band of rows that the piece reads. Every row
+    // of a plane is made before it is read.
+    const std::pair<int32_t, int32_t> star_band = star_rows(piece, halo, h);
+    const int32_t star_y0 = star_band.first;
+    const int32_t star_y1 = star_band.second;
+    const size_t star_plane_words = static_cast<size_t>(star_y1 - star_y0) * wpr;
+    std::unique_ptr<uint64_t[]> star = setup.rings->take();
     // The source planes of one transform, null outside the volume.
     std::vector<const uint64_t*> x_planes(static_cast<size_t>(2 * to_x.reach() + 1));
     std::vector<const uint64_t*> star_planes(static_cast<size_t>(2 * to_star.reach() + 1));
-    auto star_plane = [&](int32_t z) { return star.data() + static_cast<size_t>(z % slots) * wpp; };
-    const int32_t star_y0 = std::max(0, piece.y0 - halo);
-    const int32_t star_y1 = std::min(h, piece.y1 + halo);
+    auto star_plane = [&](int32_t z) {
+        return star.get() + static_cast<size_t>(z % slots) * star_plane_words;
+    };
 
     // (Xe)* plane z: the voxels farther than t_e from X.
     auto make_star = [&](int32_t z) {
@@ -279,7 +359,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
         if (setup.epsilon == 0) {
             for (int32_t y = star_y0; y < star_y1; ++y) {
                 const uint64_t* in = x.row(y, z);
-                uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                uint64_t* row = plane + static_cast<size_t>(y - star_y0) * wpr;
                 for (size_t i = 0; i < wpr; ++i) {
                     row[i] = ~in[i];
                 }
@@ -292,9 +372,9 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
             x_planes[static_cast<size_t>(dz + to_x.reach())] =
                 zz < 0 || zz >= s ? nullptr : x.plane(zz);
         }
-        to_x.run(x_planes.data(), star_y0, star_y1, 0, static_cast<size_t>(w),
+        to_x.run(x_planes.data(), 0, star_y0, star_y1, 0, static_cast<size_t>(w),
                  [&](int32_t y, const Ee* values) {
-                     uint64_t* row = plane + static_cast<size_t>(y) * wpr;
+                     uint64_t* row = plane + static_cast<size_t>(y - star_y0) * wpr;
                      if (values == nullptr) {
                          std::fill(row, row + wpr, ~uint64_t{0});
                      } else {
@@ -329,7 +409,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
         }
         std::optional<ReferencePlanes> near;
         if (setup.in_band_z[static_cast<size_t>(z)]) {
-            near.emplace(w, h, s, wpr);
+            near.emplace(w, h, s, wpr, star_y0);
             for (int32_t zz = std::max(0, z - kSearchReach);
                  zz <= std::min(s - 1, z + kSearchReach); ++zz) {
                 near->set_plane(zz, star_plane(zz));
@@ -340,7 +420,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
             star_planes[static_cast<size_t>(dz + to_star.reach())] =
                 zz < 0 || zz >= s ? nullptr : star_plane(zz);
         }
-        to_star.run(star_planes.data(), piece.y0, piece.y1, x0, x1,
+        to_star.run(star_planes.data(), star_y0, piece.y0, piece.y1, x0, x1,
                     [&](int32_t y, const Ed* values) {
                         if (values == nullptr) {
                             return;
@@ -361,6 +441,7 @@ PieceCounts count_piece(const Setup& setup, const Piece& piece) {
                         }
                     });
     }
+    setup.rings->give(std::move(star));
     return counts;
 }
 
@@ -447,7 +528,9 @@ ShellCounts distance_shell_counts(const formats::WordVolume& x,
                 band_set(w),
                 band_flags(h),
                 band_flags(s),
-                tuning.kernels,
+                tuning.kernels != nullptr ? *tuning.kernels : distance::dispatched_kernel_set(),
+                std::max(static_cast<int32_t>(formats::floor_sqrt(largest)), kSearchReach),
+                nullptr,
                 blocks};
     for (int64_t t : thresholds) {
         if (t >= 1) {
@@ -462,6 +545,14 @@ ShellCounts distance_shell_counts(const formats::WordVolume& x,
     const std::vector<Piece> work =
         pieces(x, formats::floor_sqrt(setup.epsilon), formats::floor_sqrt(largest), threads,
                tuning.piece_bytes);
+    size_t ring_words = 0;
+    for (const Piece& piece : work) {
+        const auto [y0, y1] = star_rows(piece, setup.halo, h);
+        ring_words = std::max(ring_words, static_cast<size_t>(2 * setup.halo + 1) *
+                                              static_cast<size_t>(y1 - y0) * x.words_per_row());
+    }
+    RingPool rings(ring_words);
+    setup.rings = &rings;
     std::vector<PieceCounts> parts(work.size());
     parallel_for(work.size(), threads, [&](size_t c) { parts[c] = count_piece(setup, work[c]); });
 
@@ -524,6 +615,8 @@ ShellCounts DistanceShells::count_shells(const std::vector<formats::DiscretizedB
                                          size_t epsilon_index, const WindowBlocks& blocks,
                                          const ShellSteps& steps) {
     ShellCounts counts;
+    steps.simd_target(tuning_.kernels != nullptr ? tuning_.kernels->name
+                                                 : distance::dispatched_kernel_set().name);
     steps.reference(
         [&] {
             counts =

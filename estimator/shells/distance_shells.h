@@ -26,7 +26,8 @@ inline constexpr int64_t kLargestDistanceThreshold = 65534;
 
 // How the work is done; the counts never depend on it.
 struct DistanceTuning {
-    distance::KernelChoice kernels = distance::KernelChoice::fastest;
+    // The SIMD target's kernels; null for the best that the processor runs.
+    const distance::KernelSet* kernels = nullptr;
     // Bands of rows keep the planes that a piece of work reads around its current one within
     // about this many bytes.
     int64_t piece_bytes = int64_t{4} << 20;

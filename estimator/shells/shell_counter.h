@@ -23,6 +23,9 @@ class ShellSteps {
 
     explicit ShellSteps(const VerboseLog& log) : log_(log) {}
 
+    // The SIMD target whose kernels count the shells, where a path has such kernels.
+    void simd_target(const char* name) const;
+
     // Xe from X with the epsilon ball, then its complement (Xe)*.
     void reference(const Work& make_xe, const Work& complement) const;
 

@@ -11,6 +11,10 @@ void run(const ShellSteps::Work& work) {
 
 }  // namespace
 
+void ShellSteps::simd_target(const char* name) const {
+    log_("SIMD target: %s\n", name);
+}
+
 void ShellSteps::reference(const Work& make_xe, const Work& complement) const {
     log_("generating data set Xe...\n");
     run(make_xe);

@@ -2,6 +2,7 @@
 #include "shells/distance_shells.h"
 
 #include <gtest/gtest.h>
+#include <hwy/targets.h>
 
 #include <random>
 
@@ -19,8 +20,6 @@
 
 namespace talvik {
 namespace {
-
-using distance::KernelChoice;
 
 // The recognition's criterion decided voxel by voxel over the table and one voxel beyond.
 std::optional<int64_t> threshold_by_voxels(const formats::DiscretizedBall& ball) {
@@ -74,13 +73,19 @@ TEST(EuclideanBall, RecognisedExactlyWhenTheMembersAreAThresholdSet) {
     EXPECT_LT(euclidean, 200);
 }
 
+bool distance_path_taken(const EngineSettings& settings,
+                         const std::vector<formats::DiscretizedBall>& balls) {
+    const auto counter =
+        estimator_engines(settings).shell_counter(formats::WordVolume(1, 1, 1), balls);
+    return dynamic_cast<DistanceShells*>(counter.get()) != nullptr;
+}
+
 TEST(EuclideanBall, TheDistancePathTakesOnlyFilesOfEuclideanBalls) {
     std::vector<formats::DiscretizedBall> balls = {threshold_ball(1), threshold_ball(2),
                                                    threshold_ball(5)};
+    // The kernels named, as TALVIK_SIMD does, so that only the balls decide.
     const auto path_taken = [&](bool distance_path) -> bool {
-        const auto counter = estimator_engines({2, distance_path})
-                                 .shell_counter(formats::WordVolume(1, 1, 1), balls);
-        return dynamic_cast<DistanceShells*>(counter.get()) != nullptr;
+        return distance_path_taken({2, distance_path, &distance::dispatched_kernel_set()}, balls);
     };
     EXPECT_TRUE(path_taken(true));
     EXPECT_FALSE(path_taken(false));
@@ -92,6 +97,22 @@ TEST(EuclideanBall, TheDistancePathTakesOnlyFilesOfEuclideanBalls) {
     balls.back() = threshold_ball(3);
     balls.back().lengths[1] = 1;  // (1, 0, 1) is out, (1, 1, 1) in
     EXPECT_FALSE(path_taken(true));
+}
+
+TEST(PathChoice, TheDistancePathWithVectorKernelsOrWhereItsKernelsAreNamed) {
+    const std::vector<formats::DiscretizedBall> balls = {threshold_ball(1), threshold_ball(4),
+                                                         threshold_ball(25)};
+    for (const distance::KernelSet* set : distance::compiled_kernel_sets()) {
+        if (!distance::runs_here(*set)) {
+            continue;
+        }
+        // A processor whose best target is this one, as Highway's tests make one.
+        hwy::SetSupportedTargetsForTest(set->target);
+        EXPECT_EQ(distance_path_taken({2, true, nullptr}, balls), set->vector_bytes() >= 16)
+            << set->name;
+        EXPECT_TRUE(distance_path_taken({2, true, set}, balls)) << set->name;
+        hwy::SetSupportedTargetsForTest(0);
+    }
 }
 
 // The general path's counts, word-parallel.
@@ -114,19 +135,21 @@ std::vector<uint64_t> word_counts(const formats::BitVolume& x,
     return counts;
 }
 
-// Every thread count, kernel set and cut into pieces gives `expected`. Pieces of one byte
-// are bands of the fewest rows.
+// Every thread count, SIMD target that the processor runs and cut into pieces gives
+// `expected`. Pieces of one byte are bands of the fewest rows.
 void expect_counts(const formats::BitVolume& x, const std::vector<int64_t>& thresholds,
                    size_t epsilon, const std::vector<uint64_t>& expected, const std::string& what) {
     const formats::WordVolume words = to_word_volume(x);
     for (unsigned threads : {1u, 2u, 3u}) {
-        for (KernelChoice kernels : {KernelChoice::fastest, KernelChoice::portable}) {
+        for (const distance::KernelSet* kernels : distance::compiled_kernel_sets()) {
+            if (!distance::runs_here(*kernels)) {
+                continue;
+            }
             for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
                 ASSERT_EQ(distance_shell_counts(words, thresholds, epsilon, threads,
                                                 {kernels, piece_bytes}),
                           expected)
-                    << what << ", threads " << threads << ", kernels "
-                    << (kernels == KernelChoice::fastest ? "fastest" : "portable")
+                    << what << ", threads " << threads << ", kernels " << kernels->name
                     << ", piece bytes " << piece_bytes;
             }
         }
@@ -276,8 +299,8 @@ TEST(ShellCounts, EveryPathCountsEachBlockAsTheVoxelByVoxelReferenceDoes) {
             EXPECT_EQ(word.totals, expected.totals) << what;
             EXPECT_EQ(word.by_block, expected.by_block) << what;
             for (int64_t piece_bytes : {int64_t{1} << 22, int64_t{1}}) {
-                const ShellCounts distance = distance_shell_counts(
-                    words, thresholds, 0, threads, blocks, {KernelChoice::fastest, piece_bytes});
+                const ShellCounts distance = distance_shell_counts(words, thresholds, 0, threads,
+                                                                   blocks, {nullptr, piece_bytes});
                 EXPECT_EQ(distance.totals, expected.totals) << what;
                 EXPECT_EQ(distance.by_block, expected.by_block) << what;
             }

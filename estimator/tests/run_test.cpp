@@ -13,6 +13,7 @@
 #include "fit/steiner_fit.h"
 #include "formats/errors.h"
 #include "literal_oracle.h"
+#include "shells/distance_kernels.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -126,9 +127,10 @@ TEST_F(TalvikRun, VerboseOutputComesInRunOrder) {
 }
 
 TEST_F(TalvikRun, OutputEqualsTheWordPathAndTheVoxelByVoxelProgramByteForByte) {
-    // First Euclidean balls only (the distance path), one without a value, so that the
-    // correction value is computed every way as well; then the epsilon ball changed into one
-    // that is no Euclidean ball, which puts the whole run on the word path.
+    // First Euclidean balls only (the distance path, on every SIMD target that the processor
+    // runs, named in a line of its own), one without a value, so that the correction value is
+    // computed every way as well; then the epsilon ball changed into one that is no Euclidean
+    // ball, which puts the whole run on the word path.
     std::vector<formats::DiscretizedBall> balls = formats::read_balls_file(balls_).balls;
     balls[0].de = 0.0;
     for (const bool euclidean : {true, false}) {
@@ -136,23 +138,32 @@ TEST_F(TalvikRun, OutputEqualsTheWordPathAndTheVoxelByVoxelProgramByteForByte) {
             balls[0].de = 0.8308861181319003;
             balls[2].lengths[1] = 3;  // (1, 0, 2) leaves the ball, (0, 2, 2) stays
         }
-        write_file(balls_, formats::format_balls_file(balls));
-        const std::string word_balls = scratch_ / "word_balls.txt";
         const std::string literal_balls = scratch_ / "literal_balls.txt";
-        write_file(word_balls, formats::format_balls_file(balls));
         write_file(literal_balls, formats::format_balls_file(balls));
-        const auto fast = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"});
-        const auto word =
-            talvik({"/v", "/d", word_balls, "/b", data_, "/e", "3"}, {"TALVIK_WORD_PATH=1"});
         const auto literal = run_process(TALVIK_LITERAL_EXECUTABLE,
                                          {"/v", "/d", literal_balls, "/b", data_, "/e", "3"});
-        ASSERT_EQ(fast.status, 0) << fast.err;
-        ASSERT_EQ(word.status, 0) << word.err;
         ASSERT_EQ(literal.status, 0) << literal.err;
-        EXPECT_EQ(strip_timestamps(fast.out), strip_timestamps(literal.out)) << euclidean;
-        EXPECT_EQ(strip_timestamps(word.out), strip_timestamps(literal.out)) << euclidean;
-        EXPECT_EQ(read_file(balls_), read_file(literal_balls));
-        EXPECT_EQ(read_file(word_balls), read_file(literal_balls));
+        std::vector<std::string> settings = {"TALVIK_WORD_PATH=1"};
+        for (const distance::KernelSet* set : distance::compiled_kernel_sets()) {
+            if (distance::runs_here(*set)) {
+                settings.push_back("TALVIK_SIMD=" + std::string(set->name));
+            }
+        }
+        for (const std::string& setting : settings) {
+            write_file(balls_, formats::format_balls_file(balls));
+            const auto run = talvik({"/v", "/d", balls_, "/b", data_, "/e", "3"}, {setting});
+            ASSERT_EQ(run.status, 0) << run.err;
+            std::string out = strip_timestamps(run.out);
+            const std::string simd_line = "SIMD target: " + setting.substr(12) + "\n";
+            const size_t named = out.find(simd_line);
+            if (euclidean && setting.starts_with("TALVIK_SIMD=")) {
+                ASSERT_NE(named, std::string::npos) << setting;
+                EXPECT_EQ(out.find("generating data set Xe"), named + simd_line.size());
+                out.erase(named, simd_line.size());
+            }
+            EXPECT_EQ(out, strip_timestamps(literal.out)) << euclidean << " " << setting;
+            EXPECT_EQ(read_file(balls_), read_file(literal_balls)) << setting;
+        }
     }
 }
 

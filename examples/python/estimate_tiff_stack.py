@@ -6,12 +6,14 @@
 
 Reads a greyscale stack with tifffile (one page per z-plane), makes the voxels darker than the
 threshold the set (the brighter ones with --white-objects), as ImageMagick's -threshold does,
-estimates with talvik, prints talvik's three lines and saves a plot of every ball's shell
-volume fraction against its correction value de, with the fitted Steiner polynomial.
+estimates with talvik's /a (the balls chosen from the data, standard errors), prints what
+talvik /a prints and saves a plot of every ball's shell volume fraction against its correction
+value de, with the fitted Steiner polynomial and the balls it did not use in grey.
 """
 import argparse
 import math
 import pathlib
+import sys
 
 import matplotlib
 
@@ -66,13 +68,18 @@ def main():
                         help="the objects are brighter than the background")
     parser.add_argument("--threshold", type=float, help="default: half the value range")
     parser.add_argument("--balls", type=pathlib.Path,
-                        default=EXAMPLES / "balls_recommended.txt")
+                        default=EXAMPLES / "balls_fine.txt")
     parser.add_argument("--epsilon", type=int, default=1, help="ball K of the file, from 1")
     args = parser.parse_args()
 
     volume = segment(tifffile.imread(args.stack), args.threshold, args.white_objects)
-    result = talvik.estimate(volume, args.balls, args.epsilon, adaptive=False)
+    result = talvik.estimate(volume, args.balls, args.epsilon, adaptive=True)
     print(f"V2: {result.V2:20.16f}\nV1: {result.V1:20.16f}\nV0: {result.V0:20.16f}")
+    print(f"SE(V2): {result.SE_V2:20.16f}\nSE(V1): {result.SE_V1:20.16f}\n"
+          f"SE(V0): {result.SE_V0:20.16f}")
+    print(f"Balls used: 1..{result.balls_used} of {len(result.de)}")
+    for warning in result.warnings:
+        print(f"talvik: warning: {warning}", file=sys.stderr)
     plot(result, args.plot, f"{args.stack.name}: {volume.shape[2]} x {volume.shape[1]} x "
          f"{volume.shape[0]} voxels, {volume.mean():.1%} set")
 

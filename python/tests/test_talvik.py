@@ -20,15 +20,23 @@ BOOLEAN64 = EXAMPLES / "boolean64"
 BALLS_R1_5 = EXAMPLES / "balls_r1-5.txt"
 
 
-def program(balls, data_set, epsilon):
-    """talvik's standard output."""
-    run = subprocess.run([BIN / "talvik", "/d", balls, "/b", data_set, "/e", str(epsilon)],
-                         capture_output=True, text=True, check=True)
+def program(balls, data_set, epsilon, *options, stderr=None):
+    """talvik's standard output (and its standard error into the list `stderr`)."""
+    run = subprocess.run([BIN / "talvik", *options, "/d", balls, "/b", data_set, "/e",
+                          str(epsilon)], capture_output=True, text=True, check=True)
+    if stderr is not None:
+        stderr.append(run.stderr)
     return run.stdout
 
 
 def lines(result):
     return "V2: %20.16f\nV1: %20.16f\nV0: %20.16f\n" % (result.V2, result.V1, result.V0)
+
+
+def adaptive_lines(result):
+    return lines(result) + "SE(V2): %20.16f\nSE(V1): %20.16f\nSE(V0): %20.16f\n" % (
+        result.SE_V2, result.SE_V1, result.SE_V0) + "Balls used: 1..%d of %d\n" % (
+        result.balls_used, len(result.de))
 
 
 @pytest.mark.parametrize("balls, epsilon", [
@@ -41,6 +49,16 @@ def test_the_same_numbers_as_the_program(balls, epsilon):
     assert volume.shape == (64, 64, 64) and volume.dtype == bool
     assert lines(talvik.estimate(volume, balls, epsilon)) == expected
     assert lines(talvik.estimate(volume, talvik.read_balls(balls), epsilon, threads=1)) == expected
+
+
+def test_adaptive_gives_what_talvik_a_prints():
+    stderr = []
+    expected = program(EXAMPLES / "balls_fine.txt", BOOLEAN64, 1, "/a", stderr=stderr)
+    result = talvik.estimate(talvik.load_data_set(BOOLEAN64), EXAMPLES / "balls_fine.txt", 1,
+                             adaptive=True)
+    assert adaptive_lines(result) == expected
+    assert 3 <= result.balls_used < len(result.de) == len(result.fractions)
+    assert "".join("talvik: warning: %s\n" % w for w in result.warnings) == stderr[0]
 
 
 def test_missing_correction_values_are_computed_as_the_program_does(tmp_path):
@@ -123,8 +141,6 @@ def error_cases():
          "Error opening file '/nonexistent/balls.txt' for reading."),
         (lambda: talvik.estimate(good, balls, 9), talvik.Error,
          "Given epsilon '9' is out of range."),
-        (lambda: talvik.estimate(good, balls, 1, adaptive=True), ValueError,
-         "adaptive=True needs talvik's /a estimate, which this build does not have"),
         (lambda: talvik.estimate(good, balls, 1, threads=0), ValueError,
          "threads must be from 1 to 256, not 0"),
         (lambda: talvik.estimate(good, 3, 1), TypeError,
@@ -223,7 +239,12 @@ def test_the_example_prints_the_programs_lines_and_saves_its_plot(tiff_stack, tm
     run = subprocess.run(
         [sys.executable, SOURCE / "examples/python/estimate_tiff_stack.py", stack,
          tmp_path / "fit.png"], capture_output=True, text=True, check=True)
-    assert run.stdout == program(EXAMPLES / "balls_recommended.txt", slices, 1)
+    expected = program(EXAMPLES / "balls_fine.txt", slices, 1, "/a")
+    # The same three results and range; the standard errors of so small a window are not
+    # numbers, which Python and C print with different signs.
+    assert run.stdout.splitlines()[:3] == expected.splitlines()[:3]
+    assert run.stdout.splitlines()[-1] == expected.splitlines()[-1]
+    assert run.stdout.splitlines()[-1].startswith("Balls used: 1..")
     assert (tmp_path / "fit.png").read_bytes().startswith(b"\x89PNG")
 
 
