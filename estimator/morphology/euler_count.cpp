@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstring>
 
 #include "morphology/dilation.h"
 #include "morphology/morphology.h"

@@ -28,7 +28,7 @@ struct CellCounts {
     std::vector<int64_t> euler6;   // Euler characteristic, the set 6-adjacent
     std::vector<int64_t> euler26;  // Euler characteristic, the set 26-adjacent
 
-    // The same counts over every block but `left_out` (none left out for count()).
+    // The same counts over every block but `left_out`; all() leaves none out.
     struct Sums {
         int64_t voxels = 0;
         int64_t euler6 = 0;
