@@ -110,6 +110,11 @@ RunEngines estimator_engines(const EngineSettings& settings) {
         return std::make_unique<WordShells>(std::move(x), settings.threads);
     };
     engines.reference_shell_count = standard_reference_shell_count(settings.threads);
+    engines.xe_cells = [threads = settings.threads](const formats::WordVolume& x,
+                                                    const formats::DiscretizedBall& epsilon,
+                                                    const WindowBlocks& blocks) {
+        return count_dilated_cells(x, epsilon, blocks, threads);
+    };
     return engines;
 }
 

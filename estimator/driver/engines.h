@@ -10,6 +10,7 @@
 #include "fit/reference_shell.h"
 #include "formats/balls_file.h"
 #include "formats/word_volume.h"
+#include "morphology/euler_count.h"
 #include "shells/distance_kernels.h"
 #include "shells/shell_counter.h"
 
@@ -37,6 +38,10 @@ struct RunEngines {
                                                 const std::vector<formats::DiscretizedBall>&)>
         shell_counter;
     ReferenceShellCount reference_shell_count;
+    // The voxels and Euler characteristics of Xe, X dilated by the epsilon ball, per block.
+    std::function<CellCounts(const formats::WordVolume& x, const formats::DiscretizedBall& epsilon,
+                             const WindowBlocks& blocks)>
+        xe_cells;
 };
 
 // talvik's own: the distance path for a balls file of digital Euclidean balls that it takes,

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "fit/adaptive_fit.h"
 #include "fit/ball_range.h"
 #include "fit/jackknife.h"
 #include "fit/reference_shell.h"
@@ -20,7 +21,8 @@ constexpr int32_t kShortestBlock = 16;
 // V0 whose standard error reaches this share of |V0| has no trustworthy digit.
 constexpr double kUncertainV0 = 0.5;
 
-// Balls 1 .. k, grown until they determine the fit (the whole file does).
+// Balls 1 .. k, grown until they determine the fit (the whole file does: the fit of V2, V1
+// and the term in de^4 has the same conditions on the de values as the cubic).
 size_t determined_range(const FitMatrices& fit, size_t k) {
     while (k < fit.v.rows && !fit_is_determined(first_balls(fit, static_cast<uint32_t>(k)).m)) {
         ++k;
@@ -36,13 +38,13 @@ void add_warnings(Estimate& result) {
     }
     const double v0 = std::fabs(result.volumes.v0);
     const double se = result.standard_errors.v0;
-    if (std::isfinite(se) && se >= kUncertainV0 * v0) {
+    // A V0 of 0 with a standard error of 0 (no set, or all of it) is exact, not uncertain.
+    if (std::isfinite(se) && se > 0.0 && se >= kUncertainV0 * v0) {
         result.warnings.push_back(
-            {EstimateWarning::Kind::ill_conditioned,
+            {EstimateWarning::Kind::uncertain_v0,
              formats::format_text(
-                 "the fit over balls 1..%zu is ill-conditioned: the standard error of V0 is %s "
-                 "%% of |V0|, so few of its digits mean anything",
-                 result.balls_used,
+                 "V0 is uncertain: its standard error is %s %% of |V0|, so few of its digits "
+                 "mean anything",
                  v0 > 0.0 ? formats::general(100.0 * se / v0, 3).c_str() : "infinitely many")});
     }
 }
@@ -64,6 +66,15 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
         request.adaptive
             ? WindowBlocks::split(x.width(), x.height(), x.slices(), kBlocksPerAxis, kShortestBlock)
             : WindowBlocks::whole(x.width(), x.height(), x.slices());
+    const size_t epsilon = static_cast<size_t>(request.epsilon_index);
+    const bool epsilon_in_range = request.epsilon_index >= 0 && epsilon < balls.balls.size();
+    // Counted before X goes to the shell counter; a wrong epsilon is refused below.
+    CellCounts cells;
+    if (request.adaptive && epsilon_in_range) {
+        log("counting the voxels and the Euler characteristic of Xe...\n");
+        cells = engines.xe_cells(x, balls.balls[epsilon], blocks);
+        log("done\n");
+    }
     const std::unique_ptr<ShellCounter> shells = engines.shell_counter(std::move(x), balls.balls);
 
     FitMatrices fit = create_fit_matrices(static_cast<uint32_t>(balls.balls.size()));
@@ -74,9 +85,8 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
             store_de(balls);
         }
     }
-    const size_t epsilon = static_cast<size_t>(request.epsilon_index);
-    formats::fatal_unless(request.epsilon_index >= 0 && epsilon < balls.balls.size(), 1,
-                          "Given epsilon '%d' is out of range.\n", request.epsilon_index + 1);
+    formats::fatal_unless(epsilon_in_range, 1, "Given epsilon '%d' is out of range.\n",
+                          request.epsilon_index + 1);
     // With fewer balls than unknowns the fit has no solution: stop before the long part.
     formats::fatal_unless(balls.balls.size() >= kMinimumBalls, 1,
                           "Cannot fit V2, V1 and V0 with %zu ball%s: the discretized-balls file "
@@ -104,7 +114,9 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
     }
 
     const BallRange range = choose_ball_range(result.fractions, result.de);
-    result.balls_used = determined_range(fit, range.used);
+    const WindowMeasures whole = window_measures(counts, cells, blocks);
+    const FitMatrices euler_fit = euler_fit_matrices(whole, result.de);
+    result.balls_used = determined_range(euler_fit, range.used);
     result.range_reason = range.reason;
     log("range of balls: %s", range.reason.c_str());
     if (result.balls_used != range.used) {
@@ -117,15 +129,24 @@ Estimate estimate(formats::WordVolume x, formats::BallsFile& balls, const Estima
              "the shells flatten from the smallest balls on: the grains are too small for the "
              "voxel size, and the estimates are biased"});
     }
-    const FitMatrices used = first_balls(fit, static_cast<uint32_t>(result.balls_used));
-    // The data of every ball in the log, so that a reader sees the balls left out as well.
-    result.volumes = solve_first(fit, static_cast<uint32_t>(result.balls_used), log);
+    // The shells and the cubic's M of every ball first, as without "/a": what a reader of the
+    // log plots.
+    show_model(fit, log);
+    result.xe_fraction = whole.xe_fraction;
+    result.euler6 = whole.euler6;
+    result.euler26 = whole.euler26;
+    result.volumes = adaptive_volumes(whole, result.de, result.balls_used, log);
     result.blocks = blocks.count();
-    result.standard_errors = block_jackknife(used, counts, blocks);
+    result.standard_errors = block_jackknife(blocks.count(), [&](size_t b) {
+        return adaptive_volumes(window_measures(counts, cells, blocks, b), result.de,
+                                result.balls_used, VerboseLog(false));
+    });
     log("standard errors: delete-one jackknife over %zu blocks (%zu x %zu x %zu) of the "
         "window; condition number of the scaled M*Mt %s\n",
         blocks.count(), blocks.along(0), blocks.along(1), blocks.along(2),
-        formats::general(scaled_condition(used.m), 3).c_str());
+        formats::general(
+            scaled_condition(first_balls(euler_fit, static_cast<uint32_t>(result.balls_used)).m), 3)
+            .c_str());
     add_warnings(result);
     return result;
 }

@@ -19,8 +19,9 @@ struct EstimateRequest {
     std::string data_set_name;  // as messages name the data set: its directory
     std::string balls_name;     // as messages name the balls file: its path
     int32_t epsilon_index = 0;  // zero-based; an index beyond the balls is refused
-    // Standard errors by a block jackknife, and the fit over the range of balls that the
-    // shells themselves show the Steiner polynomial to describe.
+    // V0 from the Euler characteristic of Xe, V2 and V1 fitted over the range of balls that
+    // the shells themselves show the Steiner polynomial to describe, and standard errors by a
+    // block jackknife.
     bool adaptive = false;
 };
 
@@ -28,7 +29,7 @@ struct EstimateRequest {
 struct EstimateWarning {
     enum class Kind {
         grains_too_small,   // even the smallest balls lie past the flattening of the shells
-        ill_conditioned,    // V0 is uncertain to its first digit
+        uncertain_v0,       // V0 is uncertain to its first digit
         no_standard_error,  // the window is too small to cut into blocks
     };
     Kind kind;
@@ -40,8 +41,13 @@ struct Estimate {
     std::vector<double> fractions;  // V(d): shell d's voxels over the window's, every ball
     std::vector<double> de;         // of every ball
     size_t balls_used = 0;          // the fit took balls 1 .. balls_used (all but adaptive)
-    // Adaptive only: the standard errors (not numbers when the window has a single block),
-    // the blocks of the window, why the range ends where it does, and the warnings.
+    // Adaptive only: the volume fraction of Xe and its Euler characteristic per voxel with
+    // 6- and 26-adjacency, from which V0 comes (fit/adaptive_fit.h); the standard errors (not
+    // numbers when the window has a single block), the blocks of the window, why the range
+    // ends where it does, and the warnings.
+    double xe_fraction = 0.0;
+    double euler6 = 0.0;
+    double euler26 = 0.0;
     IntrinsicVolumes standard_errors;
     size_t blocks = 1;
     std::string range_reason;

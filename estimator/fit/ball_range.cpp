@@ -8,15 +8,20 @@
 namespace talvik {
 namespace {
 
-// A shell at this share of the largest shell fraction has begun to flatten.
-constexpr double kFlattening = 0.9;
-// Balls up to this de are always fitted: below it the shells follow the polynomial in every
-// model measured, and fewer balls leave V0 to the noise.
-constexpr double kAlwaysFitted = 3.5;
+// A shell at this share of the largest shell fraction has begun to flatten. With V0 taken
+// from the Euler characteristic, the term in de^4 of the fit follows the start of the
+// flattening; this share and the de below were chosen together with the fit's other constant
+// on the tuned models of bench/accuracy.sh.
+constexpr double kFlattening = 0.95;
+// Balls up to this de are always fitted: fewer leave V2 and V1 to the noise.
+constexpr double kAlwaysFitted = 4.5;
+// Where the shells pass this share of their plateau, they have flattened for the warning
+// about grains too small (below).
+constexpr double kFlattened = 0.9;
 // Shells that flatten before a ball of this de, or with fewer balls than this before it: the
 // grains are too small for the smallest balls to fit either. Dense Boolean models of radii
-// 0-1, 1-2 and 2-3 voxels flatten below it (V1 off by +210, +85 and +11 %), of radii 2-4 and
-// larger above it.
+// 0-1, 1-2 and 2-3 voxels flatten below it (V1 off by -104, +7 and -2 %, V0 by -11, +40 and
+// -27 %), of radii 2-4 and larger above it.
 constexpr double kSmallestFlattening = 2.5;
 constexpr size_t kFewestBeforeFlattening = 3;
 
@@ -30,13 +35,17 @@ BallRange choose_ball_range(const std::vector<double>& fractions, const std::vec
     while (before < n && fractions[before] <= kFlattening * plateau) {
         ++before;
     }
+    size_t unflattened = 0;
+    while (unflattened < n && fractions[unflattened] <= kFlattened * plateau) {
+        ++unflattened;
+    }
     size_t floor = 0;
     while (floor < n && de[floor] <= kAlwaysFitted) {
         ++floor;
     }
     range.used = std::max(before, floor);
-    range.smallest_flatten =
-        before < kFewestBeforeFlattening || (before < n && de[before] < kSmallestFlattening);
+    range.smallest_flatten = unflattened < kFewestBeforeFlattening ||
+                             (unflattened < n && de[unflattened] < kSmallestFlattening);
     const std::string limit = formats::fixed(kFlattening * plateau, 6);
     if (range.used == n) {
         range.reason = formats::format_text(

@@ -16,14 +16,6 @@ const char* const kSingularFit =
     "Cannot fit V2, V1 and V0: the matrix M*Mt is singular (the fit needs at least three balls "
     "with distinct de values).\n";
 
-// The label through the verbose log, then the matrix; nothing when the log is off.
-void show(const VerboseLog& log, const char* label, const Matrix& matrix, int width = 20) {
-    if (log.enabled()) {
-        log("%s", label);
-        matrix_print(log.stream(), matrix, width, 16);
-    }
-}
-
 double one_norm(const Matrix& a) {
     double norm = 0.0;
     for (uint32_t j = 0; j < a.columns; ++j) {
@@ -116,25 +108,36 @@ void check_fit_is_determined(const Matrix& m) {
 }
 
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log) {
-    return solve_first(fit, fit.v.rows, log);
+    show_model(fit, log);
+    return solve_balls(fit, fit.v.rows, log);
 }
 
-IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log) {
-    show(log, "matrix E:\n", all.e);
-    show(log, "matrix V:\n", all.v);
-    show(log, "matrix M:\n", all.m);
+void show_matrix(const VerboseLog& log, const char* label, const Matrix& matrix, int width) {
+    if (log.enabled()) {
+        log("%s", label);
+        matrix_print(log.stream(), matrix, width, 16);
+    }
+}
+
+void show_model(const FitMatrices& all, const VerboseLog& log) {
+    show_matrix(log, "matrix E:\n", all.e);
+    show_matrix(log, "matrix V:\n", all.v);
+    show_matrix(log, "matrix M:\n", all.m);
+}
+
+IntrinsicVolumes solve_balls(const FitMatrices& all, uint32_t k, const VerboseLog& log) {
     const FitMatrices fit = first_balls(all, k);
     const Matrix mt = matrix_transpose(fit.m);
-    show(log, "matrix Mt:\n", mt);
+    show_matrix(log, "matrix Mt:\n", mt);
     const Matrix mmt = matrix_multiply(fit.m, mt);
-    show(log, "matrix M*Mt:\n", mmt, 25);
+    show_matrix(log, "matrix M*Mt:\n", mmt, 25);
     const std::optional<Matrix> inverse = matrix_invert(mmt);
     formats::fatal_unless(inverse.has_value(), 1, "%s", kSingularFit);
-    show(log, "matrix (M*Mt)^-1\n", *inverse);
+    show_matrix(log, "matrix (M*Mt)^-1\n", *inverse);
     const Matrix ei = matrix_multiply(fit.e, *inverse);
-    show(log, "matrix E*((M*Mt)^-1)\n", ei);
+    show_matrix(log, "matrix E*((M*Mt)^-1)\n", ei);
     const Matrix mv = matrix_multiply(fit.m, fit.v);
-    show(log, "matrix M*V\n", mv);
+    show_matrix(log, "matrix M*V\n", mv);
     const Matrix r = matrix_multiply(ei, mv);
     if (log.enabled()) {
         matrix_print(log.stream(), r, 20, 16);

@@ -46,9 +46,13 @@ double scaled_condition(const Matrix& m);
 // or the results are not finite numbers.
 IntrinsicVolumes solve(const FitMatrices& fit, const VerboseLog& log);
 
-// The same over balls 1 .. k: in verbose mode E, V and M of every ball, then the matrices of
-// the fit over balls 1 .. k from Mt on.
-IntrinsicVolumes solve_first(const FitMatrices& all, uint32_t k, const VerboseLog& log);
+// Its two halves. In verbose mode E, V and M of every ball:
+void show_model(const FitMatrices& all, const VerboseLog& log);
+// The fit over balls 1 .. k, printing its matrices from Mt on.
+IntrinsicVolumes solve_balls(const FitMatrices& all, uint32_t k, const VerboseLog& log);
+
+// In verbose mode the label through the log, then the matrix.
+void show_matrix(const VerboseLog& log, const char* label, const Matrix& matrix, int width = 20);
 
 // "V2: ", "V1: ", "V0: " lines.
 void print_results(std::FILE* out, const IntrinsicVolumes& volumes);

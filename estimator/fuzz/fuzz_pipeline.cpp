@@ -1,7 +1,8 @@
 // libFuzzer target: the estimator's morphology, edge correction and fit on a tiny data set
 // and a few small balls made from the input. The word-parallel counts must equal the
-// voxel-by-voxel ones, and when every ball is a digital Euclidean ball the distance path's
-// too; the fit may refuse, but must not crash.
+// voxel-by-voxel ones (the shells, and the cells of Xe per block for its Euler
+// characteristic), and when every ball is a digital Euclidean ball the distance path's too;
+// the fits may refuse, but must not crash.
 //
 // Input: width, height and slice count (1 .. 24 each), then the number of balls (1 .. 4) and
 // the epsilon index, then for each ball its size byte and a correction value byte, then
@@ -11,11 +12,13 @@
 #include <vector>
 
 #include "driver/verbose_log.h"
+#include "fit/adaptive_fit.h"
 #include "fit/steiner_fit.h"
 #include "formats/errors.h"
 #include "literal_oracle.h"
 #include "morphology/dilation.h"
 #include "morphology/edge_correction.h"
+#include "morphology/euler_count.h"
 #include "morphology/morphology.h"
 #include "shells/distance_shells.h"
 #include "shells/euclidean_ball.h"
@@ -94,6 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fit.v.at(static_cast<uint32_t>(i), 0) =
             static_cast<double>(volume) / static_cast<double>(window_size(w, h, s));
     }
+    // Blocks of the window from 1 voxel up.
+    const WindowBlocks blocks = WindowBlocks::split(w, h, s, 3, 1 + s % 4);
+    formats::BitVolume literal_xe(w, h, s);
+    oracle::dilate(x, literal_xe, balls[epsilon]);
+    const CellCounts cells = count_dilated_cells(words, balls[epsilon], blocks, 1 + h % 2);
+    const CellCounts literal_cells = oracle::cell_counts(literal_xe, blocks);
+    if (cells.voxels != literal_cells.voxels || cells.euler6 != literal_cells.euler6 ||
+        cells.euler26 != literal_cells.euler26) {
+        std::abort();
+    }
     if (const std::optional<std::vector<int64_t>> thresholds = euclidean_thresholds(balls)) {
         // Each input on one of the SIMD targets that the processor runs.
         std::vector<const distance::KernelSet*> targets;
@@ -103,8 +116,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
         }
         const distance::KernelSet* kernels = targets[(count + w) % targets.size()];
-        // Blocks of the window from 1 voxel up: the blocks of every shell add up to its total.
-        const WindowBlocks blocks = WindowBlocks::split(w, h, s, 3, 1 + s % 4);
+        // The blocks of every shell add up to its total.
         const ShellCounts counts =
             distance_shell_counts(words, *thresholds, epsilon, 1 + w % 2, blocks,
                                   {kernels, h % 2 ? 1 : DistanceTuning{}.piece_bytes});
@@ -119,6 +131,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             if (sum != expected[d]) {
                 std::abort();
             }
+        }
+        std::vector<double> de;
+        for (const formats::DiscretizedBall& ball : balls) {
+            de.push_back(ball.de);
+        }
+        try {
+            adaptive_volumes(window_measures(counts, cells, blocks, blocks.count() - 1), de, count,
+                             VerboseLog(false));
+        } catch (const formats::FatalError&) {
         }
     }
     try {

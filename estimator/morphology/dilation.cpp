@@ -88,6 +88,80 @@ void boundary_row(const formats::WordVolume& src, int32_t y, int32_t z, uint64_t
     }
 }
 
+// The boundary rows ys0 <= y < ys1 of source plane z, row y at (y - ys0) * wpr of
+// `boundary`, then their x-dilations, one block of those rows per x-profile of the ball (a
+// profile starts from its base profile, which comes before it). `runs` receives the runs of
+// rows that hold boundary voxels, as [begin, end) pairs of y; the other rows stamp nothing,
+// and their x-dilated rows are neither built nor to be read.
+void dilate_plane_along_x(const formats::WordVolume& src, const BallRows& ball, int32_t z,
+                          int32_t ys0, int32_t ys1, uint64_t* boundary, uint64_t* dilated,
+                          std::vector<int32_t>& runs) {
+    const size_t wpr = src.words_per_row();
+    const size_t block = static_cast<size_t>(ys1 - ys0) * wpr;
+    runs.clear();
+    for (int32_t y = ys0; y < ys1; ++y) {
+        uint64_t* out = boundary + static_cast<size_t>(y - ys0) * wpr;
+        boundary_row(src, y, z, out);
+        bool nonzero = false;
+        for (size_t i = 0; i < wpr && !nonzero; ++i) {
+            nonzero = out[i] != 0;
+        }
+        if (!nonzero) {
+            continue;
+        }
+        if (!runs.empty() && runs.back() == y) {
+            runs.back() = y + 1;
+        } else {
+            runs.push_back(y);
+            runs.push_back(y + 1);
+        }
+    }
+    for (size_t run = 0; run < runs.size(); run += 2) {
+        for (int32_t y = runs[run]; y < runs[run + 1]; ++y) {
+            const size_t offset = static_cast<size_t>(y - ys0) * wpr;
+            const uint64_t* in = boundary + offset;
+            for (size_t set = 0; set < ball.sets.size(); ++set) {
+                const BallRows::DxSet& dx_set = ball.sets[set];
+                uint64_t* row_out = dilated + set * block + offset;
+                if (dx_set.base >= 0) {
+                    std::memcpy(row_out,
+                                dilated + static_cast<size_t>(dx_set.base) * block + offset,
+                                wpr * sizeof(uint64_t));
+                } else {
+                    std::memset(row_out, 0, wpr * sizeof(uint64_t));
+                }
+                for (int32_t dx : dx_set.added) {
+                    if (dx == 0) {
+                        or_words(row_out, in, wpr);
+                    } else {
+                        or_shifted_row(row_out, in, wpr, dx, true);
+                        or_shifted_row(row_out, in, wpr, dx, false);
+                    }
+                }
+                row_out[wpr - 1] &= src.last_word_mask();
+            }
+        }
+    }
+}
+
+// Rows y0 <= y < y1 of a target plane |= the x-dilated rows of `line`, for the source rows in
+// [ys0, ys1) with boundary voxels (`runs`), each shifted by the line's dy.
+void or_line(uint64_t* plane, size_t wpr, const BallRows::Line& line, int32_t y0, int32_t y1,
+             int32_t ys0, int32_t ys1, const uint64_t* dilated, const std::vector<int32_t>& runs) {
+    const size_t block = static_cast<size_t>(ys1 - ys0) * wpr;
+    const int32_t from = std::max(ys0, y0 - line.dy);
+    const int32_t to = std::min(ys1, y1 - line.dy);
+    const uint64_t* rows = dilated + static_cast<size_t>(line.set) * block;
+    for (size_t run = 0; run < runs.size(); run += 2) {
+        const int32_t a = std::max(from, runs[run]);
+        const int32_t b = std::min(to, runs[run + 1]);
+        if (a < b) {
+            or_words(plane + static_cast<size_t>(a + line.dy) * wpr,
+                     rows + static_cast<size_t>(a - ys0) * wpr, static_cast<size_t>(b - a) * wpr);
+        }
+    }
+}
+
 struct TileBuffers {
     std::vector<uint64_t> boundary;  // source rows of the tile (with its reach above and below)
     std::vector<uint64_t> dilated;   // one block of those rows per dx set
@@ -100,80 +174,20 @@ void dilate_tile(const formats::WordVolume& src, formats::WordVolume& dst, const
     const int32_t h = src.height();
     const int32_t s = src.slices();
     const size_t wpr = src.words_per_row();
-    const uint64_t last_mask = src.last_word_mask();
     const int32_t ys0 = std::max(0, y0 - k);
     const int32_t ys1 = std::min(h, y1 + k);
-    const size_t rows = static_cast<size_t>(ys1 - ys0);
-    const size_t block = rows * wpr;
+    const size_t block = static_cast<size_t>(ys1 - ys0) * wpr;
     buffers.boundary.resize(block);
     buffers.dilated.resize(block * ball.sets.size());
 
-    std::vector<int32_t>& runs = buffers.runs;
     for (int32_t z = 0; z < s; ++z) {
-        // Runs of source rows that hold boundary voxels, as [begin, end) pairs; the other
-        // rows stamp nothing, and their x-dilated rows are neither built nor read.
-        runs.clear();
-        for (int32_t y = ys0; y < ys1; ++y) {
-            uint64_t* out = buffers.boundary.data() + static_cast<size_t>(y - ys0) * wpr;
-            boundary_row(src, y, z, out);
-            bool nonzero = false;
-            for (size_t i = 0; i < wpr && !nonzero; ++i) {
-                nonzero = out[i] != 0;
-            }
-            if (!nonzero) {
-                continue;
-            }
-            if (!runs.empty() && runs.back() == y) {
-                runs.back() = y + 1;
-            } else {
-                runs.push_back(y);
-                runs.push_back(y + 1);
-            }
-        }
-        for (size_t run = 0; run < runs.size(); run += 2) {
-            for (int32_t y = runs[run]; y < runs[run + 1]; ++y) {
-                const size_t offset = static_cast<size_t>(y - ys0) * wpr;
-                const uint64_t* in = buffers.boundary.data() + offset;
-                for (size_t set = 0; set < ball.sets.size(); ++set) {
-                    const BallRows::DxSet& dx_set = ball.sets[set];
-                    uint64_t* row_out = buffers.dilated.data() + set * block + offset;
-                    if (dx_set.base >= 0) {
-                        std::memcpy(row_out,
-                                    buffers.dilated.data() +
-                                        static_cast<size_t>(dx_set.base) * block + offset,
-                                    wpr * sizeof(uint64_t));
-                    } else {
-                        std::memset(row_out, 0, wpr * sizeof(uint64_t));
-                    }
-                    for (int32_t dx : dx_set.added) {
-                        if (dx == 0) {
-                            or_words(row_out, in, wpr);
-                        } else {
-                            or_shifted_row(row_out, in, wpr, dx, true);
-                            or_shifted_row(row_out, in, wpr, dx, false);
-                        }
-                    }
-                    row_out[wpr - 1] &= last_mask;
-                }
-            }
-        }
+        dilate_plane_along_x(src, ball, z, ys0, ys1, buffers.boundary.data(),
+                             buffers.dilated.data(), buffers.runs);
         for (const BallRows::Line& line : ball.lines) {
             const int32_t zo = z + line.dz;
-            if (zo < 0 || zo >= s) {
-                continue;
-            }
-            // Source rows y whose target row y + dy lies in this tile, run by run.
-            const int32_t from = std::max(ys0, y0 - line.dy);
-            const int32_t to = std::min(ys1, y1 - line.dy);
-            const uint64_t* dilated =
-                buffers.dilated.data() + static_cast<size_t>(line.set) * block;
-            for (size_t run = 0; run < runs.size(); run += 2) {
-                const int32_t a = std::max(from, runs[run]);
-                const int32_t b = std::min(to, runs[run + 1]);
-                if (a < b) {
-                    or_words(dst.row(a + line.dy, zo), dilated + static_cast<size_t>(a - ys0) * wpr,
-                             static_cast<size_t>(b - a) * wpr);
-                }
+            if (zo >= 0 && zo < s) {
+                or_line(dst.plane(zo), wpr, line, y0, y1, ys0, ys1, buffers.dilated.data(),
+                        buffers.runs);
             }
         }
         or_words(dst.row(y0, z), src.row(y0, z), static_cast<size_t>(y1 - y0) * wpr);
@@ -275,6 +289,35 @@ void dilate(const formats::WordVolume& source, formats::WordVolume& target,
         const int32_t y0 = static_cast<int32_t>(t) * tile;
         dilate_tile(source, target, rows, y0, std::min(h, y0 + tile), buffers);
     });
+}
+
+PlaneDilation::PlaneDilation(const formats::WordVolume& source,
+                             const formats::DiscretizedBall& ball)
+    : source_(source),
+      ball_(decompose_ball(ball)),
+      slot_words_(source.words_per_plane() * ball_.sets.size()),
+      held_(static_cast<size_t>(2 * ball_.reach + 1), -1),
+      runs_(held_.size()),
+      dilated_(held_.size() * slot_words_),
+      boundary_(source.words_per_plane()) {}
+
+void PlaneDilation::plane(int32_t z, uint64_t* out) {
+    const size_t wpr = source_.words_per_row();
+    const int32_t h = source_.height();
+    std::memcpy(out, source_.plane(z), source_.words_per_plane() * sizeof(uint64_t));
+    for (const BallRows::Line& line : ball_.lines) {
+        const int32_t zs = z - line.dz;
+        if (zs < 0 || zs >= source_.slices()) {
+            continue;
+        }
+        const size_t slot = static_cast<size_t>(zs % static_cast<int32_t>(held_.size()));
+        if (held_[slot] != zs) {
+            dilate_plane_along_x(source_, ball_, zs, 0, h, boundary_.data(),
+                                 dilated_.data() + slot * slot_words_, runs_[slot]);
+            held_[slot] = zs;
+        }
+        or_line(out, wpr, line, 0, h, 0, h, dilated_.data() + slot * slot_words_, runs_[slot]);
+    }
 }
 
 }  // namespace talvik

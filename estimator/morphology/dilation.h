@@ -36,4 +36,25 @@ struct BallRows {
 
 BallRows decompose_ball(const formats::DiscretizedBall& ball);
 
+// The same dilation one plane at a time, without a target volume: plane z is made from the
+// source planes within the ball's reach, whose boundary rows are x-dilated once and kept in a
+// ring of 2 (n - 1) + 1 source planes, each with one plane of rows per x-profile of the ball.
+// Planes asked for in ascending z reuse every source plane they share.
+class PlaneDilation {
+  public:
+    PlaneDilation(const formats::WordVolume& source, const formats::DiscretizedBall& ball);
+
+    // Plane z of the dilation into `out` (words_per_plane() words).
+    void plane(int32_t z, uint64_t* out);
+
+  private:
+    const formats::WordVolume& source_;
+    BallRows ball_;
+    size_t slot_words_;
+    std::vector<int32_t> held_;               // the source plane in each slot, or -1
+    std::vector<std::vector<int32_t>> runs_;  // per slot, its rows with boundary voxels
+    std::vector<uint64_t> dilated_;           // per slot, its x-dilated boundary rows
+    std::vector<uint64_t> boundary_;          // the boundary rows of one source plane
+};
+
 }  // namespace talvik

@@ -41,25 +41,7 @@ int64_t window_size(int32_t width, int32_t height, int32_t slices) {
 
 std::vector<uint64_t> count_blocks(const formats::WordVolume& volume, const WindowBlocks& blocks) {
     std::vector<uint64_t> counts(blocks.count(), 0);
-    const size_t wpr = volume.words_per_row();
-    // Per block along x: its words of a row and the masks that keep its voxels.
-    struct Span {
-        size_t first, last;
-        std::vector<uint64_t> mask;
-    };
-    std::vector<Span> spans;
-    for (size_t bx = 0; bx < blocks.along(0); ++bx) {
-        const int32_t x0 = blocks.edge(0, bx);
-        const int32_t x1 = blocks.edge(0, bx + 1);
-        Span span{static_cast<size_t>(x0) / 64, static_cast<size_t>(x1 - 1) / 64,
-                  std::vector<uint64_t>(wpr, 0)};
-        for (int32_t x = x0; x < x1; ++x) {
-            span.mask[static_cast<size_t>(x) / 64] |= uint64_t{1} << (x % 64);
-        }
-        if (x1 > x0) {
-            spans.push_back(std::move(span));
-        }
-    }
+    const std::vector<RowSpan> spans = row_spans(blocks, volume.words_per_row());
     for (int32_t z = kWindowMargin; z < volume.slices() - kWindowMargin; ++z) {
         for (int32_t y = kWindowMargin; y < volume.height() - kWindowMargin; ++y) {
             const uint64_t* row = volume.row(y, z);

@@ -45,6 +45,21 @@ int64_t WindowBlocks::voxels(size_t block) const {
            (edge(2, bz + 1) - edge(2, bz));
 }
 
+std::vector<RowSpan> row_spans(const WindowBlocks& blocks, size_t words_per_row) {
+    std::vector<RowSpan> spans;
+    for (size_t bx = 0; bx < blocks.along(0); ++bx) {
+        const int32_t x0 = blocks.edge(0, bx);
+        const int32_t x1 = std::max(x0 + 1, blocks.edge(0, bx + 1));
+        RowSpan span{static_cast<size_t>(x0) / 64, static_cast<size_t>(x1 - 1) / 64,
+                     std::vector<uint64_t>(words_per_row, 0)};
+        for (int32_t x = x0; x < blocks.edge(0, bx + 1); ++x) {
+            span.mask[static_cast<size_t>(x) / 64] |= uint64_t{1} << (x % 64);
+        }
+        spans.push_back(std::move(span));
+    }
+    return spans;
+}
+
 std::vector<uint64_t> half_tie_shares(const std::vector<uint32_t>& ties_per_block) {
     std::vector<uint64_t> shares;
     uint64_t running = 0;

@@ -40,6 +40,17 @@ class WindowBlocks {
     std::array<std::vector<int32_t>, 3> edges_;
 };
 
+// The words of a row that hold the voxels of one block along x, first .. last, with the masks
+// (one per word of the row) that keep only those voxels.
+struct RowSpan {
+    size_t first = 0;
+    size_t last = 0;
+    std::vector<uint64_t> mask;
+};
+
+// One span per block along x, in order, for rows of `words_per_row` words.
+std::vector<RowSpan> row_spans(const WindowBlocks& blocks, size_t words_per_row);
+
 // The window count adds half the tie counter, rounded down. Per block that half is shared so
 // that the shares add up to exactly the whole: block b gets floor(T_b / 2) - floor(T_b-1 / 2)
 // of the running sums T_b of the ties made by voxels of blocks 0 .. b.

@@ -9,11 +9,13 @@
 #include <regex>
 
 #include "driver/estimate.h"
+#include "fit/adaptive_fit.h"
 #include "fit/ball_range.h"
 #include "fit/jackknife.h"
 #include "formats/data_set.h"
 #include "formats/errors.h"
 #include "formats/numbers.h"
+#include "literal_oracle.h"
 #include "test_support.h"
 #include "workloads.h"
 
@@ -41,9 +43,10 @@ FitMatrices fit_for(const std::vector<double>& de) {
 }
 
 TEST(BlockJackknife, EqualBlocksGiveTheStandardErrorOfTheMeanOfTheBlockFits) {
-    // 27 blocks of 3 x 3 x 3 voxels. The fit is linear in V, and a window less one of equal
-    // blocks has the mean fractions of the others, so each left-out fit is the mean of the
-    // other blocks' own fits, and the jackknife gives their standard deviation over sqrt(27).
+    // 27 blocks of 3 x 3 x 3 voxels. The cubic fit is linear in V, and a window less one of
+    // equal blocks has the mean fractions of the others, so each left-out fit is the mean of
+    // the other blocks' own fits, and the jackknife gives their standard deviation over
+    // sqrt(27).
     const WindowBlocks blocks = WindowBlocks::split(19, 19, 19, 3, 1);
     ASSERT_EQ(blocks.count(), 27u);
     const FitMatrices fit = fit_for(kDe);
@@ -63,7 +66,17 @@ TEST(BlockJackknife, EqualBlocksGiveTheStandardErrorOfTheMeanOfTheBlockFits) {
         own.push_back(solve(block, VerboseLog(false)));
     }
     // by_block is block-major: the loop above wrote it so.
-    const IntrinsicVolumes se = block_jackknife(fit, counts, blocks);
+    const CellCounts cells{std::vector<int64_t>(27, 0), std::vector<int64_t>(27, 0),
+                           std::vector<int64_t>(27, 0)};
+    const auto left_out_fit = [&](size_t b) {
+        FitMatrices partial = fit;
+        const WindowMeasures measures = window_measures(counts, cells, blocks, b);
+        for (uint32_t i = 0; i < kDe.size(); ++i) {
+            partial.v.at(i, 0) = measures.fractions[i];
+        }
+        return solve(partial, VerboseLog(false));
+    };
+    const IntrinsicVolumes se = block_jackknife(blocks.count(), left_out_fit);
     double mean[3] = {};
     for (const IntrinsicVolumes& v : own) {
         mean[0] += v.v2 / 27.0;
@@ -83,7 +96,7 @@ TEST(BlockJackknife, EqualBlocksGiveTheStandardErrorOfTheMeanOfTheBlockFits) {
     EXPECT_NEAR(se.v1, expected[1], 1e-9 * expected[1]);
     EXPECT_NEAR(se.v0, expected[2], 1e-9 * expected[2]);
     // One block: no spread to measure.
-    EXPECT_TRUE(std::isnan(block_jackknife(fit, counts, WindowBlocks::whole(19, 19, 19)).v1));
+    EXPECT_TRUE(std::isnan(block_jackknife(1, left_out_fit).v1));
 }
 
 TEST(WindowBlocks, ThreeAlongEachAxisWhereTheWindowAllowsAndNoneShorterThanAsked) {
@@ -103,8 +116,8 @@ TEST(WindowBlocks, ThreeAlongEachAxisWhereTheWindowAllowsAndNoneShorterThanAsked
 }
 
 TEST(BallRange, EndsWhereTheShellsFlattenTowardsTheirPlateau) {
-    // A cubic of de that stops growing at de = 5: the fit keeps the balls up to 0.9 of the
-    // largest fraction, and always those up to de 3.5.
+    // A cubic of de that stops growing at de = 5: the fit keeps the balls up to 0.95 of the
+    // largest fraction, and always those up to de 4.5.
     std::vector<double> de;
     std::vector<double> fractions;
     for (int i = 1; i <= 30; ++i) {
@@ -115,23 +128,61 @@ TEST(BallRange, EndsWhereTheShellsFlattenTowardsTheirPlateau) {
     const double plateau = fractions.back();
     const BallRange range = choose_ball_range(fractions, de);
     ASSERT_GT(range.used, 0u);
-    EXPECT_LE(fractions[range.used - 1], 0.9 * plateau);
-    EXPECT_GT(fractions[range.used], 0.9 * plateau);
+    EXPECT_LE(fractions[range.used - 1], 0.95 * plateau);
+    EXPECT_GT(fractions[range.used], 0.95 * plateau);
     EXPECT_FALSE(range.smallest_flatten);
     EXPECT_THAT(range.reason, HasSubstr("ball " + std::to_string(range.used + 1)));
     // Grains so small that the first shells already hold nearly all of Xe: the balls up to
-    // de 3.5 are fitted all the same, with the flag set.
+    // de 4.5 are fitted all the same, with the flag set.
     const std::vector<double> flat(30, 0.2);
     const BallRange small = choose_ball_range(flat, de);
     EXPECT_TRUE(small.smallest_flatten);
-    EXPECT_EQ(small.used, 11u);  // de 0.3 .. 3.3
-    // Shells that never flatten lose only their top tenth, which the polynomial describes as
-    // well as the rest.
+    EXPECT_EQ(small.used, 15u);  // de 0.3 .. 4.5
+    // Shells that never flatten lose only their top twentieth, which the polynomial describes
+    // as well as the rest.
     std::vector<double> straight;
     for (double d : de) {
         straight.push_back(0.01 * d);
     }
-    EXPECT_EQ(choose_ball_range(straight, de).used, 27u);
+    EXPECT_EQ(choose_ball_range(straight, de).used, 28u);
+}
+
+TEST(AdaptiveEstimate, V0CountsIsolatedGrainsExactly) {
+    // Eight grains of radius 4, far apart inside the window of a 60^3 volume: with either
+    // adjacency Xe has eight components and no joins to add, so V0 is 8 per window voxel,
+    // to the last digit, and V2 has no hidden surface to regain.
+    formats::BitVolume x(60, 60, 60);
+    for (const int32_t cz : {15, 40}) {
+        for (const int32_t cy : {15, 40}) {
+            for (const int32_t cx : {15, 40}) {
+                for (int32_t dz = -4; dz <= 4; ++dz) {
+                    for (int32_t dy = -4; dy <= 4; ++dy) {
+                        for (int32_t dx = -4; dx <= 4; ++dx) {
+                            if (dx * dx + dy * dy + dz * dz <= 16) {
+                                x.set(cx + dx, cy + dy, cz + dz);
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    formats::BallsFile balls;
+    balls.balls = workloads::euclidean_balls(1, 5);
+    for (size_t i = 0; i < balls.balls.size(); ++i) {
+        balls.balls[i].de = kDe[i];
+    }
+    const Estimate e = estimate(formats::to_word_volume(x), balls, {"grains", "balls", 0, true},
+                                estimator_engines({2, true}), VerboseLog(false), {});
+    EXPECT_EQ(e.euler6, 8.0 / 125000.0);
+    EXPECT_EQ(e.euler26, 8.0 / 125000.0);
+    EXPECT_EQ(e.volumes.v0, 8.0 / 125000.0);
+    formats::BitVolume xe(60, 60, 60);
+    oracle::dilate(x, xe, balls.balls[0]);
+    EXPECT_EQ(e.xe_fraction, static_cast<double>(oracle::count_window(xe, 0)) / 125000.0);
+    const WindowMeasures measures{e.fractions, e.xe_fraction, e.euler6, e.euler26};
+    EXPECT_EQ(e.volumes.v2, adaptive_volumes(measures, e.de, e.balls_used, VerboseLog(false)).v2);
+    EXPECT_EQ(gap_joins(measures), 0.0);
 }
 
 class AdaptiveRun : public ::testing::Test {
@@ -217,10 +268,16 @@ TEST_F(AdaptiveRun, WarnsWhenTheGrainsAreTooSmallTheFitIsIllConditionedOrTheWind
     const auto sparse = talvik({"/a", "/d", balls, "/b", few, "/e", "1"});
     EXPECT_EQ(sparse.status, 0);
     EXPECT_TRUE(std::regex_match(
-        sparse.err, std::regex("talvik: warning: the fit over balls 1\\.\\.3 is ill-conditioned: "
-                               "the standard error of V0 is [0-9.]+ % of \\|V0\\|, so few of its "
-                               "digits mean anything\n")))
+        sparse.err, std::regex("talvik: warning: V0 is uncertain: its standard error is [0-9.]+ "
+                               "% of \\|V0\\|, so few of its digits mean anything\n")))
         << sparse.err;
+    // No set at all: V0 is 0 with a standard error of 0, exact rather than uncertain.
+    const std::string empty = scratch_ / "empty";
+    workloads::write_data_set(empty, formats::BitVolume(60, 60, 60));
+    const auto none = talvik({"/a", "/d", balls, "/b", empty, "/e", "1"});
+    EXPECT_EQ(none.status, 0);
+    EXPECT_THAT(none.out, HasSubstr("SE(V0):   0.0000000000000000\n"));
+    EXPECT_EQ(none.err, "");
     // A window of 15 voxels a side is one block: no standard errors.
     const std::string small = scratch_ / "small";
     workloads::write_data_set(small, workloads::boolean_model(25, 25, 25, 0.3, 2, 4, 3));

@@ -1,5 +1,6 @@
 #include "literal_oracle.h"
 
+#include <bit>
 #include <cstdio>
 #include <stdexcept>
 
@@ -247,6 +248,47 @@ std::vector<uint64_t> shell_counts(const formats::BitVolume& x,
         subtract(xd, xe);
         const uint16_t ties = correct_edges(xd, xe);
         counts.push_back(count_window(xd, ties));
+    }
+    return counts;
+}
+
+CellCounts cell_counts(const formats::BitVolume& volume, const WindowBlocks& blocks) {
+    CellCounts counts;
+    counts.voxels.assign(blocks.count(), 0);
+    counts.euler6.assign(blocks.count(), 0);
+    counts.euler26.assign(blocks.count(), 0);
+    for (int32_t z = 0; z < volume.slice_count; ++z) {
+        for (int32_t y = 0; y < volume.height; ++y) {
+            for (int32_t x = 0; x < volume.width; ++x) {
+                if (!in_window(volume, x, y, z)) {
+                    continue;
+                }
+                const size_t b = blocks.block_of(x, y, z);
+                counts.voxels[b] += volume.get(x, y, z);
+                // The cell thin along the axes in `thin` (none: the voxel; all three: the
+                // vertex) lies between the voxels p - s for s within `thin`; its dimension is
+                // 3 - |thin|.
+                for (int thin = 0; thin < 8; ++thin) {
+                    bool every = true;
+                    bool any = false;
+                    for (int s = 0; s < 8; ++s) {
+                        if ((s & ~thin) != 0) {
+                            continue;
+                        }
+                        const bool set =
+                            volume.get(x - (s & 1), y - (s >> 1 & 1), z - (s >> 2 & 1));
+                        every = every && set;
+                        any = any || set;
+                    }
+                    const int dimension = 3 - std::popcount(static_cast<unsigned>(thin));
+                    const int sign = dimension % 2 == 0 ? 1 : -1;
+                    // The 6-adjacent set's complex has the voxels as vertices: its cells of
+                    // dimension 3 - d count with the sign of d.
+                    counts.euler6[b] += every ? -sign : 0;
+                    counts.euler26[b] += any ? sign : 0;
+                }
+            }
+        }
     }
     return counts;
 }

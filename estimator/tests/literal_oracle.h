@@ -10,6 +10,8 @@
 #include "formats/balls_file.h"
 #include "formats/bit_volume.h"
 #include "formats/slice_file.h"
+#include "morphology/euler_count.h"
+#include "morphology/window_blocks.h"
 
 namespace talvik::oracle {
 
@@ -36,6 +38,11 @@ uint64_t reference_shell_count(const formats::DiscretizedBall& ball,
 std::vector<uint64_t> shell_counts(const formats::BitVolume& x,
                                    const std::vector<formats::DiscretizedBall>& balls,
                                    size_t epsilon_index);
+
+// The voxels and Euler characteristics of the set in each block, cell by cell: every cell of
+// the grid at the lower corner of a window voxel, counted with its sign, when every voxel
+// around it is set (6-adjacency) or any is (26-adjacency).
+CellCounts cell_counts(const formats::BitVolume& volume, const WindowBlocks& blocks);
 
 // Loads a data-set directory with the packed slice reader.
 formats::BitVolume load_data_set(const std::string& directory);
